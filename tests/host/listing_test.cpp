@@ -1,0 +1,256 @@
+// The directory listing through the exports, as the file manager calls them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "model/builtin_types.h"
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+
+#ifndef _WIN32
+#include "host/library.h"
+#include "registry/memory_registry.h"
+#endif
+
+namespace kestrow {
+namespace {
+
+using test::Entry;
+using test::List;
+using test::Names;
+using test::Plugin;
+using test::Reg;
+
+class ListingTest : public test::RegistryTest {
+ protected:
+  void SetUp() override {
+    test::RegistryTest::SetUp();
+    Plugin();
+    test::Recorded().Reset();
+  }
+  static std::vector<std::u16string> Commands() { return {u".ADD", u".SAVE", u".RESTORE"}; }
+  static std::vector<std::u16string> With(std::vector<std::u16string> tail) {
+    auto v = Commands();
+    v.insert(v.end(), tail.begin(), tail.end());
+    return v;
+  }
+};
+
+TEST_F(ListingTest, RootListsTheFortySixTypesInDeclarationOrder) {
+  bool ok = false;
+  auto root = List(u"\\", &ok);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(46u, root.size());
+  const auto& types = BuiltinTypes();
+  for (std::size_t i = 0; i < root.size(); ++i) {
+    EXPECT_EQ(types[i].type.TypeID, root[i].name);
+    EXPECT_TRUE(root[i].directory);
+  }
+  EXPECT_EQ(u"HKLM_SF32", root[18].name);
+  EXPECT_EQ(u"HKCU_SF32", root[19].name);
+  EXPECT_EQ(u"HKLM_USF32", root[20].name);
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+TEST_F(ListingTest, FirstEntryRecordIsFilledExactly) {
+  KsFindDataW fd;
+  std::memset(&fd, 0xAB, sizeof fd);
+  auto path = test::W(u"\\");
+  KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
+  EXPECT_EQ(KsListingHandle(), h);
+  EXPECT_EQ(16u, fd.dwFileAttributes);
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&fd);
+  for (std::size_t i = 4; i < offsetof(KsFindDataW, cFileName); ++i) ASSERT_EQ(0, bytes[i]) << i;
+  const std::u16string first = u"HKLM_WINLOGON32";
+  for (std::size_t i = first.size() * 2 + offsetof(KsFindDataW, cFileName); i < sizeof fd; ++i)
+    ASSERT_EQ(0, bytes[i]) << i;
+  EXPECT_EQ(KS_TRUE, Plugin().FsFindNextW(h, &fd));
+  EXPECT_EQ(0, Plugin().FsFindClose(h));
+}
+
+TEST_F(ListingTest, TypeDirectoryListsCommandsThenValuesInRegistryOrder) {
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Alpha", u"C:\\a.exe");
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Beta", u"C:\\b.exe");
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"", u"default is never listed");
+  auto entries = List(u"\\HKCU_RUN32");
+  EXPECT_EQ(With({u"Alpha", u"Beta"}), Names(entries));
+  for (const auto& e : entries) EXPECT_FALSE(e.directory);
+  // HKCU\Software is one key in both views.
+  EXPECT_EQ(With({u"Alpha", u"Beta"}), Names(List(u"\\hkcu_run64")));
+  EXPECT_EQ(Commands(), Names(List(u"\\HKLM_RUN64")));
+}
+
+TEST_F(ListingTest, AValueInOneViewIsAbsentFromTheOther) {
+  Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Only32", u"x");
+  EXPECT_EQ(With({u"Only32"}), Names(List(u"\\HKLM_RUN32")));
+  EXPECT_EQ(Commands(), Names(List(u"\\HKLM_RUN64")));
+}
+
+TEST_F(ListingTest, EntryWithoutChildrenListsDotThenStops) {
+  KsFindDataW fd;
+  auto path = test::W(u"\\HKCU_RUN32\\.ADD");
+  KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
+  ASSERT_EQ(KsListingHandle(), h);
+  EXPECT_EQ(std::u16string(u"."), std::u16string(reinterpret_cast<const char16_t*>(fd.cFileName), 1));
+  EXPECT_EQ(0, fd.cFileName[1]);
+  EXPECT_EQ(16u, fd.dwFileAttributes);
+  EXPECT_EQ(KS_FALSE, Plugin().FsFindNextW(h, &fd));
+}
+
+TEST_F(ListingTest, PathsThatNameNoDirectoryAreRefused) {
+  for (const char16_t* p : {u"\\NOT_A_TYPE", u"", u"\\HKCU_RUN32\\", u"\\HKCU_RUN32\\missing"}) {
+    bool ok = true;
+    List(p, &ok);
+    EXPECT_FALSE(ok) << std::string(p, p + std::char_traits<char16_t>::length(p)).size();
+  }
+  KsFindDataW fd;
+  EXPECT_EQ(KsInvalidHandle(), Plugin().FsFindFirstW(nullptr, &fd));
+}
+
+TEST_F(ListingTest, EveryListingReadsTheRegistryAfresh) {
+  EXPECT_EQ(Commands(), Names(List(u"\\HKCU_RUN32")));
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Later", u"x");
+  EXPECT_EQ(With({u"Later"}), Names(List(u"\\HKCU_RUN32")));
+}
+
+TEST_F(ListingTest, AnsiCallsRefuseWithoutTouchingTheirRecord) {
+  KsFindDataA fd;
+  std::memset(&fd, 0x5A, sizeof fd);
+  char path[] = "\\";
+  EXPECT_EQ(KsInvalidHandle(), Plugin().FsFindFirst(path, &fd));
+  EXPECT_EQ(KS_FALSE, Plugin().FsFindNext(KsListingHandle(), &fd));
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(&fd);
+  for (std::size_t i = 0; i < sizeof fd; ++i) ASSERT_EQ(0x5A, b[i]);
+}
+
+TEST_F(ListingTest, InitialisationAndRootName) {
+  EXPECT_EQ(-1, Plugin().FsInit(3, nullptr, nullptr, nullptr));
+  char buf[17];
+  struct Case {
+    int size;
+    const char* expected;
+  } cases[] = {{4, "Kes"}, {1, ""}, {8, "Kestrow"}, {16, "Kestrow"}};
+  for (const auto& c : cases) {
+    std::memset(buf, 'x', sizeof buf);
+    Plugin().FsGetDefRootName(buf, c.size);
+    EXPECT_STREQ(c.expected, buf);
+    EXPECT_EQ('x', buf[c.size]) << "wrote past the buffer";
+  }
+  FsDefaultParamStruct dps = {};
+  dps.size = sizeof dps;
+  std::strcpy(dps.DefaultIniName, "C:\\Tools\\wincmd.ini");
+  Plugin().FsSetDefaultParams(&dps);
+  test::ReloadPlugin();  // FsInitW again, with the recording callbacks
+}
+
+TEST_F(ListingTest, RequiredValuesAreListedEvenWhenMissingOptionalOnlyWhenPresent) {
+  Reg::DeleteKey(RT_HKCU, WOW64_32, test::kWinlogon);
+  Own(RT_HKCU, WOW64_32, test::kWinlogon);
+  Reg::Str(RT_HKCU, WOW64_32, test::kWinlogon, u"shell", u"explorer.exe");
+  EXPECT_EQ(With({u"Shell"}), Names(List(u"\\HKCU_WINLOGON32")));
+  EXPECT_EQ(With({u"GinaDLL", u"Shell", u"UserInit", u"UIHost"}), Names(List(u"\\HKLM_WINLOGON32")));
+  EXPECT_EQ(With({u"Startup"}), Names(List(u"\\HKCU_SF64")));
+}
+
+TEST_F(ListingTest, ServicesAreSubkeyDirectoriesWithTheirExtrasInOrder) {
+  const std::u16string a = std::u16string(test::kServices) + u"\\KestrowTestSvcA";
+  const std::u16string b = std::u16string(test::kServices) + u"\\KestrowTestSvcB";
+  Own(RT_HKLM, WOW64_64, a);
+  Own(RT_HKLM, WOW64_64, b);
+  Reg::Dword(RT_HKLM, WOW64_64, a, u"Start", 2);
+  Reg::Str(RT_HKLM, WOW64_64, a, u"ImagePath", u"%SystemRoot%\\a.sys", REG_EXPAND_SZ_);
+  Reg::Str(RT_HKLM, WOW64_64, b, u"DisplayName", u"no start value");
+  for (const char16_t* type : {u"\\HKLM_SERV32", u"\\HKLM_SERV64"}) {
+    auto entries = List(type);
+    auto names = Names(entries);
+    auto it = std::find(names.begin(), names.end(), u"KestrowTestSvcA");
+    ASSERT_NE(names.end(), it);
+    EXPECT_TRUE(entries[std::size_t(it - names.begin())].directory);
+    EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), u"KestrowTestSvcB"));
+    EXPECT_EQ(Commands(), std::vector<std::u16string>(names.begin(), names.begin() + 3));
+  }
+  EXPECT_EQ((std::vector<std::u16string>{u"Start", u"DisplayName", u"Group", u"ImagePath", u"Type"}),
+            Names(List(u"\\HKLM_SERV64\\KestrowTestSvcA")));
+  EXPECT_EQ((std::vector<std::u16string>{u"Start", u"DisplayName", u"Group", u"ImagePath", u"Type"}),
+            Names(List(u"\\anything\\HKLM_SERV32\\KestrowTestSvcA")));
+}
+
+TEST_F(ListingTest, ImageFileEntriesNeedADebugger) {
+  const std::u16string a = std::u16string(test::kIfeo) + u"\\kestrow_a.exe";
+  const std::u16string b = std::u16string(test::kIfeo) + u"\\kestrow_b.exe";
+  Own(RT_HKLM, WOW64_32, a);
+  Own(RT_HKLM, WOW64_32, b);
+  Reg::Str(RT_HKLM, WOW64_32, a, u"Debugger", u"C:\\dbg.exe");
+  Reg::Dword(RT_HKLM, WOW64_32, b, u"GlobalFlag", 2);
+  auto names = Names(List(u"\\HKLM_IFEO32"));
+  EXPECT_NE(names.end(), std::find(names.begin(), names.end(), u"kestrow_a.exe"));
+  EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), u"kestrow_b.exe"));
+  EXPECT_EQ(std::vector<std::u16string>{u"Debugger"}, Names(List(u"\\HKLM_IFEO32\\kestrow_a.exe")));
+}
+
+TEST_F(ListingTest, LongValueNamesAreCutWithoutSplittingASurrogatePair) {
+  std::u16string longName(300, u'n');
+  std::u16string pairAtEdge(258, u'p');
+  pairAtEdge += u"\U0001F600tail";  // the pair would take units 259 and 260
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, longName, u"x");
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, pairAtEdge, u"y");
+  auto names = Names(List(u"\\HKCU_RUN64"));
+  ASSERT_EQ(5u, names.size());
+  EXPECT_EQ(longName.substr(0, 259), names[3]);
+  EXPECT_EQ(pairAtEdge.substr(0, 258), names[4]);
+}
+
+#ifndef _WIN32
+TEST_F(ListingTest, AnErrorWhileReadingEndsTheRebuildAndTheListingGoesOn) {
+  auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
+  ASSERT_NE(nullptr, mem);
+  Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Flip", u"x");
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"NeverRead", u"y");
+  // Between the type test and the read the value becomes a DWORD.
+  int seen = 0;
+  mem->hook = [&](RegOp op, const std::u16string& name) {
+    if (op == RegOp::Query && name == u"Flip" && ++seen == 4) {
+      MemoryRegistry::Value* v = MemoryRegistry::FindValue(
+          *mem->Find(HKEY_LOCAL_MACHINE_, test::kRun, KEY_WOW64_32KEY_), u"Flip");
+      v->type = REG_DWORD_;
+      v->data = {1, 0, 0, 0};
+    }
+    return RS_OK;
+  };
+  auto root = List(u"\\");
+  EXPECT_EQ(46u, root.size());
+  TSentrel& s = *Library().Sentrel;
+  TMemItem* cuRun = s.GetLastParentByPath(u"\\HKCU_RUN32");
+  ASSERT_NE(nullptr, cuRun);
+  EXPECT_EQ(nullptr, s.FindElementByName(cuRun, u"NeverRead")) << "the scans after the error must not run";
+  EXPECT_EQ(nullptr, s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip"));
+  mem->hook = nullptr;
+}
+
+TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {
+  Reg::Str(RT_HKLM, WOW64_64, test::kRun, u"Dword", u"");
+  Reg::Dword(RT_HKLM, WOW64_64, test::kRun, u"Dword", 5);
+  const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowTypes";
+  Reg::Str(RT_HKLM, WOW64_64, svc, u"Start", u"5");
+  List(u"\\");
+  TSentrel& s = *Library().Sentrel;
+  TMemItem* v = s.GetElementByFileName(u"\\HKLM_RUN64\\Dword");
+  ASSERT_NE(nullptr, v);
+  EXPECT_EQ(TValue::Text(u""), v->Value);
+  TMemItem* start = s.GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Start");
+  ASSERT_NE(nullptr, start);
+  EXPECT_EQ(TValue::Integer(-1), start->Value);
+  EXPECT_EQ(u"SYSTEM", start->Address.substr(1, 6));
+  TMemItem* group = s.GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Group");
+  ASSERT_NE(nullptr, group);
+  EXPECT_EQ(TValue::Text(u""), group->Value);
+  EXPECT_EQ(VAL_STRING, group->ItemType.ValueType);
+  EXPECT_EQ(WOW64_32, group->ItemType.tPlatform);
+  TMemItem* gina = s.GetElementByFileName(u"\\HKLM_WINLOGON64\\GinaDLL");
+  ASSERT_NE(nullptr, gina);
+  EXPECT_TRUE(gina->Value.IsNull());
+}
+#endif
+
+}  // namespace
+}  // namespace kestrow

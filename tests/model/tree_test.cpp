@@ -1,0 +1,212 @@
+// The name rule, the path parts and the lookups of the item tree.
+#include <gtest/gtest.h>
+
+#include "model/names.h"
+#include "model/sentrel.h"
+
+namespace kestrow {
+namespace {
+
+TEST(NameRule, FoldsOnlyAsciiLetters) {
+  struct Case {
+    std::u16string a, b;
+    bool same;
+  } cases[] = {
+      {u"HKLM_RUN32", u"hklm_run32", true},
+      {u".add", u".ADD", true},
+      {u"", u"", true},
+      {u"", u"a", false},
+      {u"\u00C4bc", u"\u00E4bc", false},  // A-umlaut is not folded
+      {u"abc", u"abcd", false},
+      {u"[", u"{", false},               // no folding outside a..z
+      {u"Start", u"START", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.same, SameName(c.a, c.b)) << std::string(c.a.begin(), c.a.end());
+}
+
+TEST(PathParts, SplitsAtLastSeparator) {
+  struct Case {
+    std::u16string path, name, dir;
+  } cases[] = {
+      {u"\\", u"", u"\\"},
+      {u"\\A", u"A", u"\\"},
+      {u"\\A\\B", u"B", u"\\A"},
+      {u"\\A\\", u"", u"\\A"},
+      {u"\\A\\\\", u"", u"\\A\\\\"},  // a final "\" after another separator stays
+      {u"C:", u"", u"C:"},
+      {u"C:\\x", u"x", u"C:\\"},
+      {u"plain", u"plain", u""},
+      {u"\\X\\HKLM_RUN32\\.ADD", u".ADD", u"\\X\\HKLM_RUN32"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.name, NamePart(c.path));
+    EXPECT_EQ(c.dir, DirectoryPart(c.path));
+  }
+}
+
+class TreeTest : public ::testing::Test {
+ protected:
+  TItemType Type(const std::u16string& id) {
+    TItemType t;
+    t.TypeID = id;
+    t.RootType = RT_HKCU;
+    t.ValueType = VAL_STRING;
+    t.tPlatform = WOW64_64;
+    t.DefAddr = u"\\Key\\" + id;
+    return t;
+  }
+  TMemItem* Add(TMemItem* parent, ELEMENT_TYPES kind, const std::u16string& name) {
+    auto n = std::make_unique<TMemItem>(kind, parent);
+    n->ItemType = parent->ItemType;
+    n->ValueName = name;
+    return s.Append(std::move(n));
+  }
+  void Declare(const std::u16string& id) { TSentrel::InitializeType(s.ItemTypes, Type(id), *s.Memory); }
+  TSentrel s;
+};
+
+TEST_F(TreeTest, DeclaringATypeAppendsItsDirectoryAndThreeCommands) {
+  s.InitMemory();
+  Declare(u"ALPHA");
+  ASSERT_EQ(4u, s.Memory->size());
+  const TMemItem& dir = *(*s.Memory)[0];
+  EXPECT_EQ(ELT_DIRECTORY, dir.ElementType);
+  EXPECT_EQ(nullptr, dir.Parent);
+  EXPECT_EQ(u"ALPHA", dir.ValueName);
+  EXPECT_EQ(u"\\Key\\ALPHA", dir.Address);
+  EXPECT_TRUE(dir.Value.IsNothing());
+  const char16_t* names[] = {u".ADD", u".SAVE", u".RESTORE"};
+  for (int i = 0; i < 3; ++i) {
+    const TMemItem& c = *(*s.Memory)[i + 1];
+    EXPECT_EQ(ELT_COMMAND, c.ElementType);
+    EXPECT_EQ(&dir, c.Parent);
+    EXPECT_EQ(names[i], c.ValueName);
+    EXPECT_EQ(dir.Address, c.Address);
+    EXPECT_EQ(TValue::Text(u""), c.Value);
+    EXPECT_EQ(WOW64_64, c.ItemType.tPlatform);
+  }
+}
+
+TEST_F(TreeTest, LookupsBeforeTheFirstRebuildFindNothing) {
+  EXPECT_EQ(nullptr, s.Memory);
+  EXPECT_EQ(nullptr, s.FindElement(nullptr));
+  EXPECT_EQ(nullptr, s.ItemTypeSearch(u"HKLM_RUN32"));
+  EXPECT_EQ(nullptr, s.GetLastParentByPath(u"\\HKLM_RUN32"));
+  EXPECT_EQ(nullptr, s.GetElementByFileName(u"\\HKLM_RUN32\\.ADD"));
+  EXPECT_EQ(nullptr, s.FindElementByName(nullptr, u"HKLM_RUN32"));
+}
+
+TEST_F(TreeTest, TypeLookupIgnoresAsciiCaseButDirectoryLookupDoesNot) {
+  s.InitMemory();
+  Declare(u"ALPHA");
+  TItemType* t = s.ItemTypeSearch(u"alpha");
+  ASSERT_NE(nullptr, t);
+  EXPECT_EQ((*s.Memory)[0].get(), s.FindRootDirectoryByType(*t));
+  TItemType lower = Type(u"alpha");
+  EXPECT_EQ(nullptr, s.FindRootDirectoryByType(lower));
+}
+
+TEST_F(TreeTest, TypeDeclaredTwiceResolvesToTheFirst) {
+  s.InitMemory();
+  Declare(u"DUP");
+  Declare(u"DUP");
+  EXPECT_EQ(2u, s.ItemTypes.size());
+  EXPECT_EQ(8u, s.Memory->size());
+  EXPECT_EQ(&s.ItemTypes[0], s.ItemTypeSearch(u"DUP"));
+  TMemItem* first = (*s.Memory)[0].get();
+  EXPECT_EQ(first, s.GetLastParentByPath(u"\\DUP"));
+  EXPECT_EQ(first, s.GetLastParentByPath(u"\\DUP\\.SAVE")->Parent);
+}
+
+TEST_F(TreeTest, FindElementWalksOneDirectoryFromPos) {
+  s.InitMemory();
+  Declare(u"A");
+  Declare(u"B");
+  TMemItem* a = (*s.Memory)[0].get();
+  TMemItem* item = Add(a, ELT_ITEM, u"v1");
+  Declare(u"C");
+  TMemItem* item2 = Add(a, ELT_ITEM, u"v2");
+
+  std::vector<std::u16string> roots;
+  s.pos = nullptr;
+  for (TMemItem* n = s.FindElement(nullptr); n; n = s.FindElement(nullptr)) {
+    roots.push_back(n->ValueName);
+    s.pos = n;
+  }
+  EXPECT_EQ((std::vector<std::u16string>{u"A", u"B", u"C"}), roots);
+
+  std::vector<TMemItem*> inA;
+  s.pos = nullptr;
+  for (TMemItem* n = s.FindElement(a); n; n = s.FindElement(a)) {
+    inA.push_back(n);
+    s.pos = n;
+  }
+  ASSERT_EQ(5u, inA.size());
+  EXPECT_EQ(item, inA[3]);
+  EXPECT_EQ(item2, inA[4]);
+
+  // A pos that is not in the tree starts again at the first node.
+  TMemItem stray(ELT_ITEM, nullptr);
+  s.pos = &stray;
+  EXPECT_EQ(a, s.FindElement(nullptr));
+}
+
+TEST_F(TreeTest, PathResolutionUsesTheLastTwoComponents) {
+  s.InitMemory();
+  Declare(u"HKLM_RUN32");
+  TMemItem* dir = (*s.Memory)[0].get();
+  TMemItem* sub = Add(dir, ELT_DIRECTORY, u"svc");
+  TMemItem* inSub = Add(sub, ELT_ITEM, u"Start");
+  TMemItem* add = (*s.Memory)[1].get();
+
+  EXPECT_EQ(dir, s.GetLastParentByPath(u"\\HKLM_RUN32"));
+  EXPECT_EQ(dir, s.GetLastParentByPath(u"\\hklm_run32"));
+  EXPECT_EQ(add, s.GetLastParentByPath(u"\\HKLM_RUN32\\.add"));
+  EXPECT_EQ(add, s.GetLastParentByPath(u"\\ignored\\HKLM_RUN32\\.ADD"));
+  EXPECT_EQ(sub, s.GetLastParentByPath(u"\\HKLM_RUN32\\svc"));
+  EXPECT_EQ(nullptr, s.GetLastParentByPath(u"\\"));
+  EXPECT_EQ(nullptr, s.GetLastParentByPath(u"\\HKLM_RUN32\\"));
+  EXPECT_EQ(nullptr, s.GetLastParentByPath(u"\\NOPE"));
+  EXPECT_EQ(nullptr, s.GetLastParentByPath(u""));
+
+  EXPECT_EQ(dir, s.GetElementByFileName(u"\\HKLM_RUN32"));
+  EXPECT_EQ(add, s.GetElementByFileName(u"\\HKLM_RUN32\\.ADD"));
+  EXPECT_EQ(inSub, s.GetElementByFileName(u"\\HKLM_RUN32\\svc\\Start"));
+
+  // An empty name in the directory makes the trailing-separator path resolve.
+  TMemItem* empty = Add(dir, ELT_ITEM, u"");
+  EXPECT_EQ(empty, s.GetLastParentByPath(u"\\HKLM_RUN32\\"));
+  // A name with a separator in it is in the tree but no path reaches it.
+  Add(dir, ELT_ITEM, u"a\\b");
+  EXPECT_EQ(nullptr, s.GetElementByFileName(u"\\HKLM_RUN32\\a\\b"));
+}
+
+TEST_F(TreeTest, RebuildStartsAfreshAndPosNeverDangles) {
+  s.InitMemory();
+  Declare(u"A");
+  s.pos = (*s.Memory)[2].get();
+  s.InitMemory();
+  EXPECT_EQ(nullptr, s.pos);
+  EXPECT_TRUE(s.ItemTypes.empty());
+  EXPECT_TRUE(s.Memory->empty());
+}
+
+TEST(SentrelFlags, StartAtTheirDefaults) {
+  TSentrel s;
+  EXPECT_TRUE(s.fConfirmChange && s.fConfirmDelete && s.fConfirmAdd && s.fConfirmRestore);
+  EXPECT_FALSE(s.fCanCreateKey || s.fDebugStrings);
+  EXPECT_EQ(nullptr, s.pos);
+  EXPECT_TRUE(s.ItemTypes.empty());
+}
+
+TEST(EnumText, IdentifiersAsWritten) {
+  EXPECT_EQ(std::u16string(u"VAL_EXPANDSTRING"), EnumText(VAL_EXPANDSTRING));
+  EXPECT_EQ(std::u16string(u"ELT_COMMAND"), EnumText(ELT_COMMAND));
+  EXPECT_EQ(std::u16string(u"WOW64_64"), EnumText(WOW64_64));
+  EXPECT_EQ(std::u16string(u"RT_HKCU"), EnumText(RT_HKCU));
+  EXPECT_EQ(std::u16string(u"ET_MUST"), EnumText(ET_MUST));
+  EXPECT_EQ(std::u16string(u""), EnumText(static_cast<VALUE_TYPES>(9)));
+}
+
+}  // namespace
+}  // namespace kestrow

@@ -1,0 +1,198 @@
+#include "support/plugin_under_test.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/exports.h"
+#include "host/library.h"
+#endif
+
+namespace kestrow::test {
+
+namespace {
+Callbacks g_callbacks;
+PluginApi g_api;
+bool g_loaded = false;
+std::u16string g_folder;
+
+std::u16string FromW(const KS_WCHAR* s) {
+  std::u16string out;
+  while (s && *s) out += static_cast<char16_t>(*s++);
+  return out;
+}
+
+KS_BOOL KS_STDCALL RequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*, std::int32_t) {
+  g_callbacks.requests.push_back({type, FromW(title), FromW(text)});
+  if (type != RT_MsgYesNo) return 1;
+  bool answer = g_callbacks.defaultAnswer;
+  if (!g_callbacks.answers.empty()) {
+    answer = g_callbacks.answers.front();
+    g_callbacks.answers.erase(g_callbacks.answers.begin());
+  }
+  return answer ? 1 : 0;
+}
+
+void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
+  g_callbacks.logs.push_back(FromW(text));
+  g_callbacks.logTypes.push_back(type);
+}
+
+std::int32_t KS_STDCALL ProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
+
+std::u16string MakeFolder(const std::u16string& tag) {
+  static int counter = 0;
+  std::u16string base = platform::SystemTempPath();
+  if (base.empty() || base.back() != u'\\') base += u'\\';
+#ifdef _WIN32
+  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
+                       FromUtf8(std::to_string(++counter));
+  CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr);
+#else
+  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(getpid())) + u"-" +
+                       FromUtf8(std::to_string(++counter));
+  std::string native = ToUtf8(dir.substr(2));
+  for (auto& c : native)
+    if (c == '\\') c = '/';
+  ::mkdir(native.c_str(), 0755);
+#endif
+  return dir + u"\\";
+}
+
+#ifdef _WIN32
+HMODULE g_module = nullptr;
+
+template <typename T>
+void Resolve(T& slot, const char* name) {
+  slot = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(g_module, name)));
+}
+
+void Load() {
+  const char* dll = std::getenv("KESTROW_PLUGIN");
+  std::u16string source = dll ? FromUtf8(dll) : FromUtf8(KESTROW_PLUGIN_PATH);
+  if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
+  std::u16string target = g_folder + u"wfx_kestrow.wfx64";
+  CopyFileW(reinterpret_cast<const wchar_t*>(source.c_str()), reinterpret_cast<const wchar_t*>(target.c_str()), FALSE);
+  g_module = LoadLibraryW(reinterpret_cast<const wchar_t*>(target.c_str()));
+  if (!g_module) {
+    std::fprintf(stderr, "cannot load %s\n", ToUtf8(target).c_str());
+    std::abort();
+  }
+  g_api = PluginApi();
+  Resolve(g_api.FsInitW, "FsInitW");
+  Resolve(g_api.FsInit, "FsInit");
+  Resolve(g_api.FsFindFirstW, "FsFindFirstW");
+  Resolve(g_api.FsFindNextW, "FsFindNextW");
+  Resolve(g_api.FsFindFirst, "FsFindFirst");
+  Resolve(g_api.FsFindNext, "FsFindNext");
+  Resolve(g_api.FsFindClose, "FsFindClose");
+  Resolve(g_api.FsGetDefRootName, "FsGetDefRootName");
+  Resolve(g_api.FsSetDefaultParams, "FsSetDefaultParams");
+  Resolve(g_api.FsGetFileW, "FsGetFileW");
+  Resolve(g_api.FsPutFileW, "FsPutFileW");
+  Resolve(g_api.FsDeleteFileW, "FsDeleteFileW");
+  Resolve(g_api.FsExecuteFileW, "FsExecuteFileW");
+  Resolve(g_api.FsExtractCustomIconW, "FsExtractCustomIconW");
+  Resolve(g_api.FsContentGetSupportedField, "FsContentGetSupportedField");
+  Resolve(g_api.FsContentGetValueW, "FsContentGetValueW");
+}
+
+void Unload() {
+  if (g_module) FreeLibrary(g_module);
+  g_module = nullptr;
+}
+#else
+void Load() {
+  if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
+  platform::SetModuleFileNameForTests(g_folder + u"wfx_kestrow.so");
+  LibraryStart();
+  g_api = PluginApi();
+  g_api.FsInitW = &::FsInitW;
+  g_api.FsInit = &::FsInit;
+  g_api.FsFindFirstW = &::FsFindFirstW;
+  g_api.FsFindNextW = &::FsFindNextW;
+  g_api.FsFindFirst = &::FsFindFirst;
+  g_api.FsFindNext = &::FsFindNext;
+  g_api.FsFindClose = &::FsFindClose;
+  g_api.FsGetDefRootName = &::FsGetDefRootName;
+  g_api.FsSetDefaultParams = &::FsSetDefaultParams;
+#ifdef KESTROW_HAS_FILE_EXPORTS
+  g_api.FsGetFileW = &::FsGetFileW;
+  g_api.FsPutFileW = &::FsPutFileW;
+  g_api.FsDeleteFileW = &::FsDeleteFileW;
+  g_api.FsExtractCustomIconW = &::FsExtractCustomIconW;
+  g_api.FsContentGetSupportedField = &::FsContentGetSupportedField;
+  g_api.FsContentGetValueW = &::FsContentGetValueW;
+#endif
+#ifdef KESTROW_HAS_EXECUTE_EXPORT
+  g_api.FsExecuteFileW = &::FsExecuteFileW;
+#endif
+}
+
+void Unload() { LibraryEnd(); }
+#endif
+}  // namespace
+
+PluginApi& Plugin() {
+  if (!g_loaded) {
+    Load();
+    g_loaded = true;
+    g_api.FsInitW(7, &ProgressW, &LogW, &RequestW);
+  }
+  return g_api;
+}
+
+void UnloadPlugin() {
+  if (g_loaded) Unload();
+  g_loaded = false;
+}
+
+void ReloadPlugin() {
+  UnloadPlugin();
+  Plugin();
+}
+
+std::u16string PluginFolder() {
+  Plugin();
+  return g_folder;
+}
+
+std::u16string ScratchFolder() { return MakeFolder(u"scratch"); }
+
+Callbacks& Recorded() { return g_callbacks; }
+
+std::vector<KS_WCHAR> W(const std::u16string& s) {
+  std::vector<KS_WCHAR> b(s.size() + 1, 0);
+  for (std::size_t i = 0; i < s.size(); ++i) b[i] = static_cast<KS_WCHAR>(s[i]);
+  return b;
+}
+
+std::vector<Entry> List(const std::u16string& path, bool* ok) {
+  std::vector<Entry> out;
+  KsFindDataW fd;
+  auto p = W(path);
+  KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  if (ok) *ok = h != KsInvalidHandle();
+  if (h == KsInvalidHandle()) return out;
+  do {
+    out.push_back({FromW(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (Plugin().FsFindNextW(h, &fd));
+  Plugin().FsFindClose(h);
+  return out;
+}
+
+std::vector<std::u16string> Names(const std::vector<Entry>& entries) {
+  std::vector<std::u16string> n;
+  for (const auto& e : entries) n.push_back(e.name);
+  return n;
+}
+
+}  // namespace kestrow::test

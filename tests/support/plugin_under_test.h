@@ -1,0 +1,72 @@
+// The plugin as the file manager sees it: its exports looked up by name. Natively the exports are
+// linked into the test; on Windows the real DLL is copied into a folder of its own and loaded
+// with LoadLibraryW, as the file manager does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/fsplugin.h"
+
+namespace kestrow::test {
+
+struct PluginApi {
+  std::int32_t(KS_STDCALL* FsInitW)(std::int32_t, tProgressProcW, tLogProcW, tRequestProcW) = nullptr;
+  std::int32_t(KS_STDCALL* FsInit)(std::int32_t, tProgressProc, tLogProc, tRequestProc) = nullptr;
+  KS_HANDLE(KS_STDCALL* FsFindFirstW)(KS_WCHAR*, KsFindDataW*) = nullptr;
+  KS_BOOL(KS_STDCALL* FsFindNextW)(KS_HANDLE, KsFindDataW*) = nullptr;
+  KS_HANDLE(KS_STDCALL* FsFindFirst)(char*, KsFindDataA*) = nullptr;
+  KS_BOOL(KS_STDCALL* FsFindNext)(KS_HANDLE, KsFindDataA*) = nullptr;
+  std::int32_t(KS_STDCALL* FsFindClose)(KS_HANDLE) = nullptr;
+  void(KS_STDCALL* FsGetDefRootName)(char*, std::int32_t) = nullptr;
+  void(KS_STDCALL* FsSetDefaultParams)(FsDefaultParamStruct*) = nullptr;
+  std::int32_t(KS_STDCALL* FsGetFileW)(KS_WCHAR*, KS_WCHAR*, std::int32_t, RemoteInfoStruct*) = nullptr;
+  std::int32_t(KS_STDCALL* FsPutFileW)(KS_WCHAR*, KS_WCHAR*, std::int32_t) = nullptr;
+  KS_BOOL(KS_STDCALL* FsDeleteFileW)(KS_WCHAR*) = nullptr;
+  std::int32_t(KS_STDCALL* FsExecuteFileW)(KS_HWND, KS_WCHAR*, KS_WCHAR*) = nullptr;
+  std::int32_t(KS_STDCALL* FsExtractCustomIconW)(KS_WCHAR*, std::int32_t, KS_HICON*) = nullptr;
+  std::int32_t(KS_STDCALL* FsContentGetSupportedField)(std::int32_t, char*, char*, std::int32_t) = nullptr;
+  std::int32_t(KS_STDCALL* FsContentGetValueW)(KS_WCHAR*, std::int32_t, std::int32_t, void*, std::int32_t,
+                                                std::int32_t) = nullptr;
+};
+
+// Loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
+PluginApi& Plugin();
+// Unloads and loads the plugin again: a fresh central object with default flags.
+void ReloadPlugin();
+void UnloadPlugin();
+// The folder the plugin was loaded from, ending in "\".
+std::u16string PluginFolder();
+// A fresh, empty local folder for files of one test, ending in "\".
+std::u16string ScratchFolder();
+
+// One listed entry.
+struct Entry {
+  std::u16string name;
+  bool directory = false;
+  bool operator==(const Entry& o) const { return name == o.name && directory == o.directory; }
+};
+// Lists a path through FsFindFirstW/FsFindNextW; ok is false when FsFindFirstW refused it.
+std::vector<Entry> List(const std::u16string& path, bool* ok = nullptr);
+std::vector<std::u16string> Names(const std::vector<Entry>& entries);
+
+// What the plugin asked or told through the host's callbacks.
+struct Request {
+  std::int32_t type;
+  std::u16string title;
+  std::u16string text;
+};
+struct Callbacks {
+  std::vector<Request> requests;
+  std::vector<std::u16string> logs;
+  std::vector<std::int32_t> logTypes;
+  std::vector<bool> answers;  // answers for Yes/No questions, in order; then defaultAnswer
+  bool defaultAnswer = true;
+  void Reset() { *this = Callbacks(); }
+};
+Callbacks& Recorded();
+
+// Host-character buffer for passing text into an export.
+std::vector<KS_WCHAR> W(const std::u16string& s);
+
+}  // namespace kestrow::test

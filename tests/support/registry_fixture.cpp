@@ -1,0 +1,123 @@
+#include "support/registry_fixture.h"
+
+#include "registry/memory_registry.h"
+#include "registry/registry_ex.h"
+
+namespace kestrow::test {
+
+namespace {
+std::uint32_t ViewOf(PLATFORM_TYPE v) { return TRegistryEx::ViewFlag(v); }
+
+class OpenKey {
+ public:
+  OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create) {
+    RegBackend& r = CurrentRegistry();
+    const std::uint32_t sam = KEY_ALL_ACCESS_ | ViewOf(view);
+    status_ = create ? r.CreateKey(TRegistryEx::RootOf(root), path, sam, &h_)
+                     : r.OpenKey(TRegistryEx::RootOf(root), path, sam, &h_);
+  }
+  ~OpenKey() {
+    if (ok()) CurrentRegistry().CloseKey(h_);
+  }
+  bool ok() const { return status_ == RS_OK; }
+  RegHandle get() const { return h_; }
+
+ private:
+  RegHandle h_ = 0;
+  std::int32_t status_;
+};
+}  // namespace
+
+std::vector<std::uint8_t> Reg::Utf16Bytes(const std::u16string& s, bool withNul) {
+  std::vector<std::uint8_t> b;
+  for (char16_t c : s) {
+    b.push_back(std::uint8_t(c & 0xFF));
+    b.push_back(std::uint8_t(c >> 8));
+  }
+  if (withNul) {
+    b.push_back(0);
+    b.push_back(0);
+  }
+  return b;
+}
+
+void Reg::Set(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name,
+              std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  OpenKey k(root, view, path, true);
+  ASSERT_TRUE(k.ok());
+  ASSERT_EQ(RS_OK, CurrentRegistry().SetValue(k.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())));
+}
+
+void Reg::Str(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name,
+              const std::u16string& text, std::uint32_t type) {
+  Set(root, view, path, name, type, Utf16Bytes(text));
+}
+
+void Reg::Dword(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name,
+                std::uint32_t value) {
+  Set(root, view, path, name, REG_DWORD_,
+      {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16), std::uint8_t(value >> 24)});
+}
+
+void Reg::MultiSz(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name,
+                  const std::u16string& charsWithNuls) {
+  Set(root, view, path, name, REG_MULTI_SZ_, Utf16Bytes(charsWithNuls, false));
+}
+
+void Reg::CreateKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
+  OpenKey k(root, view, path, true);
+  ASSERT_TRUE(k.ok());
+}
+
+void Reg::DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
+  CurrentRegistry().DeleteTree(TRegistryEx::RootOf(root), path, ViewOf(view));
+}
+
+bool Reg::KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
+  return OpenKey(root, view, path, false).ok();
+}
+
+std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
+                                 const std::u16string& name) {
+  OpenKey k(root, view, path, false);
+  if (!k.ok()) return std::nullopt;
+  RawValue v;
+  std::uint32_t size = 0;
+  if (CurrentRegistry().QueryValue(k.get(), name, &v.type, nullptr, &size) != RS_OK) return std::nullopt;
+  v.data.resize(size);
+  if (size && CurrentRegistry().QueryValue(k.get(), name, &v.type, v.data.data(), &size) != RS_OK) return std::nullopt;
+  return v;
+}
+
+std::vector<std::u16string> Reg::ValueNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
+  std::vector<std::u16string> names;
+  OpenKey k(root, view, path, false);
+  if (!k.ok()) return names;
+  std::u16string n;
+  for (std::uint32_t i = 0; CurrentRegistry().EnumValue(k.get(), i, &n) == RS_OK; ++i) names.push_back(n);
+  return names;
+}
+
+bool RegistryTest::InMemory() { return dynamic_cast<MemoryRegistry*>(&CurrentRegistry()) != nullptr; }
+
+void RegistryTest::SetUp() {
+  if (auto* m = dynamic_cast<MemoryRegistry*>(&CurrentRegistry())) {
+    m->hook = nullptr;
+    m->Clear();
+    return;
+  }
+  for (auto view : {WOW64_32, WOW64_64})
+    for (auto root : {RT_HKLM, RT_HKCU})
+      for (const char16_t* k : {kRun, kRunOnce}) Reg::DeleteKey(root, view, k);
+}
+
+void RegistryTest::TearDown() {
+  if (auto* m = dynamic_cast<MemoryRegistry*>(&CurrentRegistry())) {
+    m->hook = nullptr;
+    EXPECT_EQ(0u, m->OpenHandles()) << "registry handles left open";
+  }
+  for (const auto& o : owned_) Reg::DeleteKey(o.root, o.view, o.path);
+  SetUp();
+}
+
+}  // namespace kestrow::test

@@ -1,0 +1,161 @@
+// A small command-line host: loads a plugin by path and calls its exports as the file manager
+// would. Questions are answered by --yes / --no, or on the terminal.
+//
+//   kestrow_host PLUGIN [--yes|--no] ls PATH
+//   kestrow_host PLUGIN get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE
+//   kestrow_host PLUGIN columns PATH | icon PATH | exec PATH [VERB]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/fsplugin.h"
+
+namespace {
+
+int g_answer = 0;  // 1 yes, -1 no, 0 ask
+
+void Print(const wchar_t* s) {
+  // UTF-8 on the console, whatever its code page.
+  int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s, -1, &out[0], n, nullptr, nullptr);
+  std::fputs(out.c_str(), stdout);
+}
+
+BOOL __stdcall Request(int, int type, wchar_t* title, wchar_t* text, wchar_t*, int) {
+  std::printf("%s ", type == RT_MsgYesNo ? "[question]" : "[message]");
+  Print(title ? title : L"");
+  std::printf(": ");
+  Print(text ? text : L"");
+  if (type != RT_MsgYesNo) {
+    std::printf("\n");
+    return TRUE;
+  }
+  if (g_answer) {
+    std::printf(" -> %s\n", g_answer > 0 ? "Yes" : "No");
+    return g_answer > 0;
+  }
+  std::printf(" [y/N] ");
+  std::fflush(stdout);
+  char line[16] = {};
+  if (!std::fgets(line, sizeof line, stdin)) return FALSE;
+  return line[0] == 'y' || line[0] == 'Y';
+}
+
+void __stdcall Log(int, int type, wchar_t* text) {
+  std::printf("[log %d] ", type);
+  Print(text ? text : L"");
+  std::printf("\n");
+}
+
+int __stdcall Progress(int, wchar_t*, wchar_t*, int) { return 0; }
+
+template <typename T>
+T Get(HMODULE m, const char* name) {
+  auto p = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+  if (!p) {
+    std::fprintf(stderr, "the plugin does not export %s\n", name);
+    std::exit(2);
+  }
+  return p;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: kestrow_host PLUGIN [--yes|--no] COMMAND ARGS\n"
+               "  ls PATH | get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE\n"
+               "  columns PATH | icon PATH | exec PATH [VERB]\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return Usage();
+  HMODULE plugin = LoadLibraryW(argv[1]);
+  if (!plugin) {
+    std::fprintf(stderr, "cannot load the plugin (error %lu)\n", GetLastError());
+    return 1;
+  }
+  int i = 2;
+  for (; i < argc && argv[i][0] == L'-' && argv[i][1] == L'-'; ++i) {
+    if (!wcscmp(argv[i], L"--yes")) g_answer = 1;
+    else if (!wcscmp(argv[i], L"--no")) g_answer = -1;
+    else return Usage();
+  }
+  if (i >= argc) return Usage();
+  const std::wstring cmd = argv[i++];
+  auto arg = [&](int k) -> wchar_t* { return i + k < argc ? argv[i + k] : nullptr; };
+
+  Get<int(__stdcall*)(int, tProgressProcW, tLogProcW, tRequestProcW)>(plugin, "FsInitW")(
+      1, reinterpret_cast<tProgressProcW>(&Progress), reinterpret_cast<tLogProcW>(&Log),
+      reinterpret_cast<tRequestProcW>(&Request));
+
+  if (cmd == L"ls" && arg(0)) {
+    auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
+    auto next = Get<BOOL(__stdcall*)(HANDLE, WIN32_FIND_DATAW*)>(plugin, "FsFindNextW");
+    WIN32_FIND_DATAW fd;
+    HANDLE h = first(arg(0), &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+      std::printf("(no such directory)\n");
+      return 1;
+    }
+    int n = 0;
+    do {
+      std::printf("%s ", (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<DIR>" : "     ");
+      Print(fd.cFileName);
+      std::printf("\n");
+      ++n;
+    } while (next(h, &fd));
+    Get<int(__stdcall*)(HANDLE)>(plugin, "FsFindClose")(h);
+    std::printf("%d entries\n", n);
+    return 0;
+  }
+  if (cmd == L"get" && arg(1)) {
+    int r = Get<int(__stdcall*)(wchar_t*, wchar_t*, int, void*)>(plugin, "FsGetFileW")(arg(0), arg(1), 0, nullptr);
+    std::printf("result %d\n", r);
+    return r == FS_FILE_OK ? 0 : 1;
+  }
+  if (cmd == L"put" && arg(1)) {
+    int r = Get<int(__stdcall*)(wchar_t*, wchar_t*, int)>(plugin, "FsPutFileW")(arg(0), arg(1), 0);
+    std::printf("result %d\n", r);
+    return r == FS_FILE_OK ? 0 : 1;
+  }
+  if (cmd == L"rm" && arg(0)) {
+    BOOL r = Get<BOOL(__stdcall*)(wchar_t*)>(plugin, "FsDeleteFileW")(arg(0));
+    std::printf("result %s\n", r ? "TRUE" : "FALSE");
+    return r ? 0 : 1;
+  }
+  if (cmd == L"columns" && arg(0)) {
+    auto field = Get<int(__stdcall*)(int, char*, char*, int)>(plugin, "FsContentGetSupportedField");
+    auto value = Get<int(__stdcall*)(wchar_t*, int, int, void*, int, int)>(plugin, "FsContentGetValueW");
+    for (int f = 0;; ++f) {
+      char name[64] = {}, units[64] = {};
+      if (field(f, name, units, sizeof name) == ft_nomorefields) break;
+      wchar_t buf[1024] = {};
+      int r = value(arg(0), f, 0, buf, sizeof buf, 0);
+      std::printf("%-10s ", name);
+      if (r == ft_string) Print(buf);
+      else std::printf("(result %d)", r);
+      std::printf("\n");
+    }
+    return 0;
+  }
+  if (cmd == L"icon" && arg(0)) {
+    HICON icon = nullptr;
+    int r = Get<int(__stdcall*)(wchar_t*, int, HICON*)>(plugin, "FsExtractCustomIconW")(arg(0), 0, &icon);
+    std::printf("result %d, icon %s\n", r, icon ? "set" : "none");
+    if (icon && r == FS_ICON_EXTRACTED_DESTROY) DestroyIcon(icon);
+    return 0;
+  }
+  if (cmd == L"exec" && arg(0)) {
+    wchar_t open[] = L"open";
+    int r = Get<int(__stdcall*)(HWND, wchar_t*, wchar_t*)>(plugin, "FsExecuteFileW")(nullptr, arg(0),
+                                                                                  arg(1) ? arg(1) : open);
+    std::printf("result %d\n", r);
+    return 0;
+  }
+  return Usage();
+}
