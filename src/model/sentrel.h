@@ -62,6 +62,14 @@ class TSentrel {
   // Description text.
   bool GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const;
 
+  // Writing and deleting values.
+  bool ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool CreateKey);
+  bool TryDeleteValue(const TMemItem& Mi);
+
+  // Key files.
+  bool SaveKey(const TMemItem& Mi, const std::u16string& FileName);
+  bool RestoreKey(const TMemItem& Mi, const std::u16string& FileName);
+
   // Test seam: called at the end of BuildTemplateMemory, so tests can declare types the way the
   // start-up script does.
   std::function<void(TSentrel&)> AfterTemplate;

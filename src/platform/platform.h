@@ -37,6 +37,9 @@ unsigned AnsiCodePage();
 // default locale does. A prefix longer than the text never matches; an empty prefix always does.
 bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& prefix);
 
+// Enables or disables a privilege in the process token; true when the platform reported no error.
+bool EnablePrivilege(const std::u16string& name, bool enable);
+
 // True when the plugin runs under Wine rather than on Windows.
 bool RunningOnWine();
 

@@ -162,3 +162,8 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
 bool RunningOnWine() { return false; }
 
 }  // namespace kestrow::platform
+
+namespace kestrow::platform {
+// There are no privileges to enable here.
+bool EnablePrivilege(const std::u16string&, bool) { return true; }
+}  // namespace kestrow::platform

@@ -153,3 +153,24 @@ bool RunningOnWine() {
 }
 
 }  // namespace kestrow::platform
+
+namespace kestrow::platform {
+
+bool EnablePrivilege(const std::u16string& name, bool enable) {
+  HANDLE token = nullptr;
+  SetLastError(0);
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES set = {};
+    if (LookupPrivilegeValueW(nullptr, W(name), &set.Privileges[0].Luid)) {
+      set.PrivilegeCount = 1;
+      set.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+      TOKEN_PRIVILEGES previous = {};
+      DWORD returned = 0;
+      AdjustTokenPrivileges(token, FALSE, &set, sizeof set, &previous, &returned);
+    }
+    CloseHandle(token);
+  }
+  return GetLastError() == 0;
+}
+
+}  // namespace kestrow::platform

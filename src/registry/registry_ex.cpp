@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "platform/platform.h"
 
 namespace kestrow {
 
@@ -215,6 +216,7 @@ bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& Fil
     ok = reg_.SaveKey(h, FileName) == RS_OK;
     reg_.CloseKey(h);
   }
+  if (!ok) platform::DeleteFileIfExists(FileName);
   return ok;
 }
 
