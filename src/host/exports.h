@@ -1,6 +1,8 @@
 // The exported functions of the plugin, with the host interface's parameter lists.
 #pragma once
 
+#include <string>
+
 #include "host/fsplugin.h"
 
 #define KS_EXPORT extern "C"
@@ -16,3 +18,19 @@ KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE Hdl, KsFindDataA* FindData);
 KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE Hdl);
 KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen);
 KS_EXPORT void KS_STDCALL FsSetDefaultParams(FsDefaultParamStruct* dps);
+KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t CopyFlags,
+                                             RemoteInfoStruct* ri);
+KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t CopyFlags);
+KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName);
+KS_EXPORT std::int32_t KS_STDCALL FsExtractCustomIconW(KS_WCHAR* RemoteName, std::int32_t ExtractFlags,
+                                                       KS_HICON* TheIcon);
+KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldIndex, char* FieldName, char* Units,
+                                                             std::int32_t maxlen);
+KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex,
+                                                     std::int32_t UnitIndex, void* FieldValue, std::int32_t maxlen,
+                                                     std::int32_t flags);
+
+namespace kestrow {
+// True when the local name begins with the host's folder or the temporary folder.
+bool IsHostOrTempPath(const std::u16string& name);
+}  // namespace kestrow

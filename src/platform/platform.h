@@ -32,6 +32,11 @@ std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, con
 std::string ToAnsi(const std::u16string& text);
 std::u16string FromAnsi(const std::string& text);
 unsigned AnsiCodePage();
+// The longest prefix of ANSI text of at most max bytes that does not split a double-byte character.
+std::string AnsiPrefix(const std::string& text, std::size_t max);
+
+// The icon resource of the plugin's own module (null natively, where there are no resources).
+void* LoadPluginIcon(const std::u16string& name);
 
 // Compares the first prefix.size() characters of text with prefix, ignoring case as the user's
 // default locale does. A prefix longer than the text never matches; an empty prefix always does.

@@ -167,3 +167,15 @@ namespace kestrow::platform {
 // There are no privileges to enable here.
 bool EnablePrivilege(const std::u16string&, bool) { return true; }
 }  // namespace kestrow::platform
+
+namespace kestrow::platform {
+std::string AnsiPrefix(const std::string& text, std::size_t max) { return text.substr(0, max); }
+// Natively a distinct non-null token per resource, so the choice of icon can be tested.
+void* LoadPluginIcon(const std::u16string& name) {
+  static const char16_t* const names[] = {u"OPTIONAL", u"MUST", u"ADD", u"SAVE", u"RESTORE", u"AAA"};
+  static char tokens[6];
+  for (int i = 0; i < 6; ++i)
+    if (name == names[i]) return &tokens[i];
+  return nullptr;
+}
+}  // namespace kestrow::platform

@@ -174,3 +174,20 @@ bool EnablePrivilege(const std::u16string& name, bool enable) {
 }
 
 }  // namespace kestrow::platform
+
+namespace kestrow::platform {
+
+std::string AnsiPrefix(const std::string& text, std::size_t max) {
+  if (text.size() <= max) return text;
+  std::size_t i = 0;
+  while (i < max) {
+    const std::size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
+    if (i + step > max) break;
+    i += step;
+  }
+  return text.substr(0, i);
+}
+
+void* LoadPluginIcon(const std::u16string& name) { return LoadIconW(g_module, W(name)); }
+
+}  // namespace kestrow::platform

@@ -93,6 +93,18 @@ int wmain(int argc, wchar_t** argv) {
       1, reinterpret_cast<tProgressProcW>(&Progress), reinterpret_cast<tLogProcW>(&Log),
       reinterpret_cast<tRequestProcW>(&Request));
 
+  // Like the file manager, list the directory before acting on an entry in it: the listing
+  // builds the tree the other calls look entries up in.
+  auto listParent = [&](const wchar_t* path) {
+    std::wstring dir = path ? path : L"\\";
+    auto cut = dir.find_last_of(L"\\");
+    dir = cut == std::wstring::npos || cut == 0 ? L"\\" : dir.substr(0, cut);
+    WIN32_FIND_DATAW fd;
+    auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
+    first(&dir[0], &fd);
+  };
+  if (cmd != L"ls") listParent(cmd == L"put" ? arg(1) : arg(0));
+
   if (cmd == L"ls" && arg(0)) {
     auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
     auto next = Get<BOOL(__stdcall*)(HANDLE, WIN32_FIND_DATAW*)>(plugin, "FsFindNextW");
@@ -134,10 +146,15 @@ int wmain(int argc, wchar_t** argv) {
     for (int f = 0;; ++f) {
       char name[64] = {}, units[64] = {};
       if (field(f, name, units, sizeof name) == ft_nomorefields) break;
-      wchar_t buf[1024] = {};
+      char buf[2048] = {};
       int r = value(arg(0), f, 0, buf, sizeof buf, 0);
       std::printf("%-10s ", name);
-      if (r == ft_string) Print(buf);
+      if (r == ft_string) {
+        // The columns are ANSI text in the system code page.
+        wchar_t wide[2048] = {};
+        MultiByteToWideChar(CP_ACP, 0, buf, -1, wide, 2048);
+        Print(wide);
+      }
       else std::printf("(result %d)", r);
       std::printf("\n");
     }

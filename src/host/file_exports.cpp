@@ -1,0 +1,122 @@
+// Copying entries out and files in, and deleting values.
+#include "host/exports.h"
+#include "host/guard.h"
+#include "host/library.h"
+#include "host/wide.h"
+#include "model/names.h"
+#include "platform/platform.h"
+
+using namespace kestrow;
+
+namespace kestrow {
+
+bool IsHostOrTempPath(const std::u16string& name) {
+  const std::u16string host = platform::GetEnv(u"COMMANDER_PATH").value_or(std::u16string());
+  return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, Library().TempPath);
+}
+
+namespace {
+
+TMemItem* NodeOf(TSentrel& s, const std::u16string& path, TMemItem** dirOut = nullptr) {
+  TMemItem* dir = s.GetLastParentByPath(DirectoryPart(path));
+  if (dirOut) *dirOut = dir;
+  if (!dir) return nullptr;
+  return s.FindElementByName(dir, NamePart(path));
+}
+
+// The value name a copied-in file gives: its name without the last extension.
+std::u16string ValueNameFromRemote(const std::u16string& remote) {
+  auto sep = remote.find_last_of(u"\\/:");
+  std::u16string name = sep == std::u16string::npos ? remote : remote.substr(sep + 1);
+  auto dot = name.rfind(u'.');
+  if (dot != std::u16string::npos) name.resize(dot);
+  return name;
+}
+
+std::u16string LowerAscii(std::u16string s) {
+  for (auto& c : s)
+    if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+  return s;
+}
+
+std::u16string LocalExtension(const std::u16string& local) {
+  auto sep = local.find_last_of(u"\\:");
+  auto dot = local.rfind(u'.');
+  if (dot == std::u16string::npos || (sep != std::u16string::npos && dot < sep)) return std::u16string();
+  return LowerAscii(local.substr(dot));
+}
+
+bool HasCharacterInvalidInPath(const std::u16string& path) {
+  for (char16_t c : path)
+    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|') return true;
+  return false;
+}
+
+std::u16string SingleQuoted(const std::u16string& s) {
+  std::u16string out = u"'";
+  for (char16_t c : s) {
+    if (c == u'\'') out += u'\'';
+    out += c;
+  }
+  return out + u"'";
+}
+
+}  // namespace
+}  // namespace kestrow
+
+KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t,
+                                             RemoteInfoStruct*) {
+  return Guarded(FS_FILE_WRITEERROR, [&]() -> std::int32_t {
+    TSentrel* s = Library().Sentrel.get();
+    if (!s || !RemoteName || !LocalName) return FS_FILE_NOTFOUND;
+    const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
+    TMemItem* dir = nullptr;
+    TMemItem* node = NodeOf(*s, remote, &dir);
+    if (!node) return FS_FILE_NOTFOUND;
+    if (node->ElementType == ELT_COMMAND && SameName(NamePart(remote), u".SAVE")) {
+      const std::u16string keyFile =
+          IsHostOrTempPath(local) ? local : FolderPart(local) + dir->ValueName + u".kscrkey";
+      return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
+    }
+    return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+  });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t) {
+  return Guarded(FS_FILE_WRITEERROR, [&]() -> std::int32_t {
+    TSentrel* s = Library().Sentrel.get();
+    if (!s || !RemoteName || !LocalName) return FS_FILE_USERABORT;
+    const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
+    // Nothing is asked and nothing written for a remote name no path may hold.
+    if (HasCharacterInvalidInPath(remote)) return FS_FILE_WRITEERROR;
+    std::int32_t result = FS_FILE_USERABORT;
+    TMemItem* dir = s->GetLastParentByPath(DirectoryPart(remote));
+    const std::u16string valueName = ValueNameFromRemote(remote);
+    if (!dir) return FS_FILE_USERABORT;
+    TMemItem temp(ELT_ITEM, nullptr);
+    temp.ItemType = dir->ItemType;
+    temp.Address = dir->Address;
+    temp.ValueName = valueName;
+    if (LocalExtension(local) == u".kscrkey") {
+      if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
+        return FS_FILE_USERABORT;
+      result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+    } else {
+      if (s->fConfirmAdd &&
+          !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(valueName) + u"?"))
+        return FS_FILE_USERABORT;
+      result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+    }
+    return result;
+  });
+}
+
+KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName) {
+  return Guarded(KS_FALSE, [&]() -> KS_BOOL {
+    TSentrel* s = Library().Sentrel.get();
+    if (!s || !RemoteName) return KS_FALSE;
+    TMemItem* node = NodeOf(*s, FromHost(RemoteName));
+    if (!node || node->ElementType != ELT_ITEM) return KS_FALSE;
+    return s->TryDeleteValue(*node) ? KS_TRUE : KS_FALSE;
+  });
+}
