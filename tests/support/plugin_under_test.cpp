@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/library.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -13,7 +14,6 @@
 #include <unistd.h>
 
 #include "host/exports.h"
-#include "host/library.h"
 #endif
 
 namespace kestrow::test {
@@ -48,9 +48,24 @@ void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
 
 std::int32_t KS_STDCALL ProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
 
-std::u16string MakeFolder(const std::u16string& tag) {
+std::u16string WorkingFolder() {
+#ifdef _WIN32
+  wchar_t buf[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, buf);
+  return std::u16string(reinterpret_cast<const char16_t*>(buf));
+#else
+  char buf[4096] = {};
+  if (!getcwd(buf, sizeof buf)) return u"Z:\\tmp";
+  std::u16string w = u"Z:" + FromUtf8(buf);
+  for (auto& c : w)
+    if (c == u'/') c = u'\\';
+  return w;
+#endif
+}
+
+std::u16string MakeFolder(const std::u16string& tag, bool outsideTemp = false) {
   static int counter = 0;
-  std::u16string base = platform::SystemTempPath();
+  std::u16string base = outsideTemp ? WorkingFolder() : platform::SystemTempPath();
   if (base.empty() || base.back() != u'\\') base += u'\\';
 #ifdef _WIN32
   std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
@@ -166,8 +181,33 @@ std::u16string PluginFolder() {
 }
 
 std::u16string ScratchFolder() { return MakeFolder(u"scratch"); }
+std::u16string OutsideTempFolder() { return MakeFolder(u"outside", true); }
+
+std::optional<std::string> ReadLocal(const std::u16string& path) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes)) return std::nullopt;
+  return bytes;
+}
 
 Callbacks& Recorded() { return g_callbacks; }
+
+void SetEnv(const char* name, const std::u16string& value) {
+#ifdef _WIN32
+  const std::u16string n = FromUtf8(name);
+  SetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(n.c_str()),
+                          value.empty() ? nullptr : reinterpret_cast<const wchar_t*>(value.c_str()));
+#else
+  if (value.empty()) ::unsetenv(name);
+  else ::setenv(name, ToUtf8(value).c_str(), 1);
+#endif
+}
+
+void InitCoreInProcess() {
+  Library().PluginNumber = 7;
+  Library().RequestProcW = &RequestW;
+  Library().LogProcW = &LogW;
+  if (Library().TempPath.empty()) Library().TempPath = platform::SystemTempPath();
+}
 
 std::vector<KS_WCHAR> W(const std::u16string& s) {
   std::vector<KS_WCHAR> b(s.size() + 1, 0);

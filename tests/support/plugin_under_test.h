@@ -3,6 +3,7 @@
 // with LoadLibraryW, as the file manager does.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ void UnloadPlugin();
 std::u16string PluginFolder();
 // A fresh, empty local folder for files of one test, ending in "\".
 std::u16string ScratchFolder();
+// The same, outside the temporary folder (below the working folder).
+std::u16string OutsideTempFolder();
+// The bytes of a local file, or nullopt when it does not exist.
+std::optional<std::string> ReadLocal(const std::u16string& path);
 
 // One listed entry.
 struct Entry {
@@ -65,6 +70,13 @@ struct Callbacks {
   void Reset() { *this = Callbacks(); }
 };
 Callbacks& Recorded();
+
+// Points this process's own copy of the core (the one the tests call directly) at the recording
+// callbacks, so questions asked below the exports are recorded too.
+void InitCoreInProcess();
+
+// Sets an environment variable of this process (and so of the plugin); empty removes it.
+void SetEnv(const char* name, const std::u16string& value);
 
 // Host-character buffer for passing text into an export.
 std::vector<KS_WCHAR> W(const std::u16string& s);

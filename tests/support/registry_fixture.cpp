@@ -10,9 +10,10 @@ std::uint32_t ViewOf(PLATFORM_TYPE v) { return TRegistryEx::ViewFlag(v); }
 
 class OpenKey {
  public:
-  OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create) {
+  OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create,
+          std::uint32_t rights = KEY_ALL_ACCESS_) {
     RegBackend& r = CurrentRegistry();
-    const std::uint32_t sam = KEY_ALL_ACCESS_ | ViewOf(view);
+    const std::uint32_t sam = rights | ViewOf(view);
     status_ = create ? r.CreateKey(TRegistryEx::RootOf(root), path, sam, &h_)
                      : r.OpenKey(TRegistryEx::RootOf(root), path, sam, &h_);
   }
@@ -74,12 +75,12 @@ void Reg::DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& p
 }
 
 bool Reg::KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
-  return OpenKey(root, view, path, false).ok();
+  return OpenKey(root, view, path, false, KEY_READ_).ok();
 }
 
 std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
                                  const std::u16string& name) {
-  OpenKey k(root, view, path, false);
+  OpenKey k(root, view, path, false, KEY_READ_);
   if (!k.ok()) return std::nullopt;
   RawValue v;
   std::uint32_t size = 0;
@@ -91,7 +92,7 @@ std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std:
 
 std::vector<std::u16string> Reg::ValueNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
   std::vector<std::u16string> names;
-  OpenKey k(root, view, path, false);
+  OpenKey k(root, view, path, false, KEY_READ_);
   if (!k.ok()) return names;
   std::u16string n;
   for (std::uint32_t i = 0; CurrentRegistry().EnumValue(k.get(), i, &n) == RS_OK; ++i) names.push_back(n);

@@ -1,0 +1,371 @@
+// Copying out and in, deletion, key files, icons and columns through the exports.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/exports.h"
+#include "host/library.h"
+#include "model/description.h"
+#include "model/sentrel.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+
+namespace kestrow {
+namespace {
+
+using test::List;
+using test::Names;
+using test::Plugin;
+using test::Reg;
+using test::W;
+
+class FileTest : public test::RegistryTest {
+ protected:
+  void SetUp() override {
+    test::RegistryTest::SetUp();
+    test::ReloadPlugin();  // default flags
+    test::InitCoreInProcess();
+    test::Recorded().Reset();
+    // The host's folder, as the file manager sets it for its plugins.
+    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
+  }
+  void TearDown() override {
+    test::SetEnv("COMMANDER_PATH", u"");
+    test::RegistryTest::TearDown();
+  }
+  std::int32_t Get(const std::u16string& remote, const std::u16string& local) {
+    auto r = W(remote), l = W(local);
+    return Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+  }
+  std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
+    auto r = W(remote), l = W(local);
+    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+  }
+  KS_BOOL Delete(const std::u16string& remote) {
+    auto r = W(remote);
+    return Plugin().FsDeleteFileW(r.data());
+  }
+  std::string Column(const std::u16string& path, int index, int size = 1024) {
+    std::vector<char> buf(static_cast<std::size_t>(size) + 8, 'x');
+    auto p = W(path);
+    const std::int32_t r = Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), size, 0);
+    if (r != ft_string) return "result " + std::to_string(r);
+    EXPECT_EQ('x', buf[static_cast<std::size_t>(size)]);
+    return std::string(buf.data());
+  }
+  static std::string Description(const std::vector<std::string>& lines) {
+    std::string s = "\xEF\xBB\xBF";
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+  }
+  std::u16string KeyFileOf(const std::u16string& folder, const char16_t* type) {
+    return folder + type + u".kscrkey";
+  }
+};
+
+TEST_F(FileTest, CopyOutWritesTheDescriptionByteForByte) {
+  Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Tool", u"C:\\T\u00FCr\\tool.exe");
+  List(u"\\HKLM_RUN32");
+  const std::u16string local = test::ScratchFolder() + u"out.txt";
+  test::Recorded().Reset();
+  ASSERT_TRUE(platform::WriteWholeFile(local, "previous content that is longer than the new one..........."));
+  struct Case {
+    std::u16string remote;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {u"\\HKLM_RUN32\\Tool",
+       {"Platform type: WOW64_32", "Element type: ELT_ITEM", "Value type: VAL_STRING", "Edit type: ET_OPTIONAL",
+        "Root type: RT_HKLM", "Path: \\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Value name: Tool",
+        "Current value: C:\\T\xC3\xBCr\\tool.exe"}},
+      {u"\\HKLM_RUN32\\.ADD",
+       {"Platform type: WOW64_32", "Element type: ELT_COMMAND", "Value type: VAL_STRING", "Edit type: ET_OPTIONAL",
+        "Root type: RT_HKLM", "Path: \\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Value name: .ADD",
+        "Current value: "}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(FS_FILE_OK, Get(c.remote, local));
+    EXPECT_EQ(Description(c.lines), test::ReadLocal(local).value_or("missing"));
+  }
+  List(u"\\HKLM_SF32");
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKLM_SF32\\Common Startup", local));
+  EXPECT_EQ(Description({"Platform type: WOW64_32", "Element type: ELT_ITEM", "Value type: VAL_STRING",
+                         "Edit type: ET_MUST", "Root type: RT_HKLM",
+                         "Path: Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Folders",
+                         "Value name: Common Startup", "Current value: <NULL>"}),
+            test::ReadLocal(local).value_or("missing"));
+  const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowDescSvc";
+  Own(RT_HKLM, WOW64_64, svc);
+  Reg::Dword(RT_HKLM, WOW64_64, svc, u"Start", 3);
+  Reg::Str(RT_HKLM, WOW64_64, svc, u"Type", u"not a number");
+  List(u"\\HKLM_SERV64");
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKLM_SERV64\\KestrowDescSvc", local));
+  EXPECT_EQ(Description({"Platform type: WOW64_64", "Element type: ELT_DIRECTORY", "Value type: VAL_INTEGER",
+                         "Edit type: ET_MUST", "Root type: RT_HKLM",
+                         "Path: \\SYSTEM\\CurrentControlSet\\Services\\KestrowDescSvc", "Value name: KestrowDescSvc",
+                         "Current value: "}),
+            test::ReadLocal(local).value_or("missing"));
+  List(u"\\HKLM_SERV64\\KestrowDescSvc");
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKLM_SERV64\\KestrowDescSvc\\Type", local));
+  EXPECT_NE(std::string::npos, test::ReadLocal(local)->find("Current value: -1\r\n"));
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+TEST_F(FileTest, MultiStringDescriptionHasOneLinePerString) {
+  TMemItem m(ELT_ITEM, nullptr);
+  m.ItemType.ValueType = VAL_MULTISZ;
+  const std::u16string local = test::ScratchFolder() + u"ms.txt";
+  struct Case {
+    TValue value;
+    std::string last;
+  } cases[] = {{TValue::Text(u"a,b"), "Current value: \r\na\r\nb\r\n"},
+               {TValue::Text(u""), "Current value: \r\n"},
+               {TValue::Null(), "Current value: <NULL>\r\n"}};
+  TSentrel s;
+  for (const auto& c : cases) {
+    m.Value = c.value;
+    ASSERT_TRUE(s.GenerateTextInfo(m, local));
+    const std::string text = *test::ReadLocal(local);
+    EXPECT_EQ(c.last, text.substr(text.find("Current value:")));
+  }
+  EXPECT_FALSE(s.GenerateTextInfo(m, test::ScratchFolder() + u"no-such-folder\\x.txt"));
+}
+
+TEST_F(FileTest, CopyOutFailures) {
+  List(u"\\HKLM_RUN32");
+  const std::u16string local = test::ScratchFolder() + u"x.txt";
+  EXPECT_EQ(FS_FILE_NOTFOUND, Get(u"\\NOPE\\x", local));
+  EXPECT_EQ(FS_FILE_NOTFOUND, Get(u"\\HKLM_RUN32\\missing", local));
+  EXPECT_EQ(FS_FILE_WRITEERROR, Get(u"\\HKLM_RUN32\\.ADD", test::ScratchFolder() + u"missing\\x.txt"));
+  EXPECT_FALSE(test::ReadLocal(local));
+}
+
+TEST_F(FileTest, CopyInWritesAValueHoldingTheLocalPath) {
+  List(u"\\HKCU_RUN32");
+  struct Case {
+    std::u16string remote, name;
+  } cases[] = {{u"\\HKCU_RUN32\\start.exe", u"start"},
+               {u"\\HKCU_RUN32\\a.b.c", u"a.b"},
+               {u"\\HKCU_RUN32\\readme", u"readme"},
+               {u"\\HKCU_RUN32\\.profile", u""},
+               {u"\\HKCU_RUN32\\it's.exe", u"it's"}};
+  Reg::CreateKey(RT_HKCU, WOW64_32, test::kRun);
+  for (const auto& c : cases) {
+    test::Recorded().Reset();
+    ASSERT_EQ(FS_FILE_OK, Put(u"C:\\Tools\\start.exe", c.remote));
+    ASSERT_EQ(1u, test::Recorded().requests.size());
+    std::u16string quoted;
+    for (char16_t ch : c.name) quoted += ch == u'\'' ? u"''" : std::u16string(1, ch);
+    EXPECT_EQ(u"Do you want to write new value '" + quoted + u"'?", test::Recorded().requests[0].text);
+    EXPECT_EQ(u"Confirm", test::Recorded().requests[0].title);
+    auto v = Reg::Get(RT_HKCU, WOW64_32, test::kRun, c.name);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(REG_SZ_, v->type);
+    EXPECT_EQ(Reg::Utf16Bytes(u"C:\\Tools\\start.exe"), v->data);
+  }
+}
+
+TEST_F(FileTest, CopyInRefusals) {
+  List(u"\\HKCU_RUN32");
+  test::Recorded().defaultAnswer = false;
+  EXPECT_EQ(FS_FILE_USERABORT, Put(u"C:\\Tools\\no.exe", u"\\HKCU_RUN32\\no.exe"));
+  EXPECT_FALSE(Reg::Get(RT_HKCU, WOW64_32, test::kRun, u"no"));
+  test::Recorded().Reset();
+  EXPECT_EQ(FS_FILE_USERABORT, Put(u"C:\\Tools\\x.exe", u"\\x.exe"));  // the root
+  EXPECT_EQ(FS_FILE_USERABORT, Put(u"C:\\Tools\\x.exe", u"\\NOPE\\x.exe"));
+  for (const char16_t* bad : {u"\\HKCU_RUN32\\a|b.exe", u"\\HKCU_RUN32\\a\"b", u"\\HKCU_RUN32\\<x>", u"\\HKCU_RUN32\\a\tb"})
+    EXPECT_EQ(FS_FILE_WRITEERROR, Put(u"C:\\Tools\\x.exe", bad));
+  EXPECT_TRUE(test::Recorded().requests.empty());
+  EXPECT_TRUE(Reg::ValueNames(RT_HKCU, WOW64_32, test::kRun).empty());
+  // A missing key is created only when the script allowed it.
+  Reg::DeleteKey(RT_HKCU, WOW64_32, test::kRun);
+  test::Recorded().defaultAnswer = true;
+  EXPECT_EQ(FS_FILE_WRITEERROR, Put(u"C:\\Tools\\x.exe", u"\\HKCU_RUN32\\x.exe"));
+  EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_32, test::kRun));
+}
+
+TEST_F(FileTest, DeletionResults) {
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Victim", u"x");
+  List(u"\\HKCU_RUN64");
+  EXPECT_EQ(KS_FALSE, Delete(u"\\HKCU_RUN64\\.ADD"));
+  EXPECT_EQ(KS_FALSE, Delete(u"\\HKCU_RUN64\\missing"));
+  EXPECT_EQ(KS_FALSE, Delete(u"\\HKCU_RUN64"));
+  EXPECT_EQ(KS_TRUE, Delete(u"\\HKCU_RUN64\\Victim"));
+  EXPECT_FALSE(Reg::Get(RT_HKCU, WOW64_64, test::kRun, u"Victim"));
+  EXPECT_EQ(KS_FALSE, Delete(u"\\HKCU_RUN64\\Victim"));  // the node stays until the next listing
+  List(u"\\HKLM_WINLOGON64");
+  EXPECT_EQ(KS_FALSE, Delete(u"\\HKLM_WINLOGON64\\Shell"));  // a required value
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+TEST_F(FileTest, SaveChangeRestoreRoundTripsInBothViews) {
+  for (auto view : {WOW64_32, WOW64_64}) {
+    const std::u16string type = view == WOW64_32 ? u"HKLM_RUN32" : u"HKLM_RUN64";
+    Reg::Str(RT_HKLM, view, test::kRun, u"Keep", u"original");
+    Reg::Str(RT_HKLM, view, test::kRun + std::u16string(u"\\Sub"), u"Deep", u"deep");
+    List(u"\\" + type);
+    const std::u16string folder = test::OutsideTempFolder();
+    ASSERT_EQ(FS_FILE_OK, Get(u"\\" + type + u"\\.SAVE", folder + u".SAVE"));
+    const std::u16string keyFile = KeyFileOf(folder, type.c_str());
+    ASSERT_TRUE(test::ReadLocal(keyFile)) << "the key file is named after the type";
+    EXPECT_FALSE(test::ReadLocal(folder + u".SAVE"));
+
+    Reg::Str(RT_HKLM, view, test::kRun, u"Keep", u"changed");
+    Reg::Str(RT_HKLM, view, test::kRun, u"Added", u"later");
+    Reg::DeleteKey(RT_HKLM, view, test::kRun + std::u16string(u"\\Sub"));
+    test::Recorded().Reset();
+    ASSERT_EQ(FS_FILE_OK, Put(keyFile, u"\\" + type + u"\\" + type + u".kscrkey"));
+    ASSERT_EQ(1u, test::Recorded().requests.size());
+    EXPECT_EQ(u"Do you want to restore key \\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run?",
+              test::Recorded().requests[0].text);
+    EXPECT_EQ(Reg::Utf16Bytes(u"original"), Reg::Get(RT_HKLM, view, test::kRun, u"Keep")->data);
+    EXPECT_FALSE(Reg::Get(RT_HKLM, view, test::kRun, u"Added"));
+    EXPECT_TRUE(Reg::Get(RT_HKLM, view, test::kRun + std::u16string(u"\\Sub"), u"Deep"));
+    // The other view was not touched.
+    const PLATFORM_TYPE other = view == WOW64_32 ? WOW64_64 : WOW64_32;
+    EXPECT_FALSE(Reg::Get(RT_HKLM, other, test::kRun, u"Keep"));
+    Reg::DeleteKey(RT_HKLM, view, test::kRun);
+  }
+}
+
+TEST_F(FileTest, RestoreAnswersAndFailures) {
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"v", u"1");
+  List(u"\\HKCU_RUN64");
+  const std::u16string folder = test::OutsideTempFolder();
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKCU_RUN64\\.SAVE", folder));
+  const std::u16string keyFile = KeyFileOf(folder, u"HKCU_RUN64");
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"v", u"2");
+  test::Recorded().defaultAnswer = false;
+  EXPECT_EQ(FS_FILE_USERABORT, Put(keyFile, u"\\HKCU_RUN64\\x.KscrKey"));
+  EXPECT_EQ(Reg::Utf16Bytes(u"2"), Reg::Get(RT_HKCU, WOW64_64, test::kRun, u"v")->data);
+  test::Recorded().defaultAnswer = true;
+  EXPECT_EQ(FS_FILE_WRITEERROR, Put(folder + u"missing.kscrkey", u"\\HKCU_RUN64\\missing.kscrkey"));
+  const std::u16string notAHive = folder + u"bad.KSCRKEY";
+  ASSERT_TRUE(platform::WriteWholeFile(notAHive, "this is not a registry hive"));
+  EXPECT_EQ(FS_FILE_WRITEERROR, Put(notAHive, u"\\HKCU_RUN64\\bad.kscrkey"));
+  EXPECT_EQ(Reg::Utf16Bytes(u"2"), Reg::Get(RT_HKCU, WOW64_64, test::kRun, u"v")->data);
+  // Restoring into a key that does not exist fails and creates nothing.
+  Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRunOnce);
+  List(u"\\HKCU_RUNONCE64");
+  EXPECT_EQ(FS_FILE_WRITEERROR, Put(keyFile, u"\\HKCU_RUNONCE64\\x.kscrkey"));
+  EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, test::kRunOnce));
+}
+
+TEST_F(FileTest, AFailedSaveLeavesTheOldFileAsItWas) {
+  Reg::DeleteKey(RT_HKCU, WOW64_32, test::kRunOnce);
+  List(u"\\HKCU_RUNONCE32");
+  const std::u16string folder = test::OutsideTempFolder();
+  const std::u16string keyFile = KeyFileOf(folder, u"HKCU_RUNONCE32");
+  ASSERT_TRUE(platform::WriteWholeFile(keyFile, "the user's only backup"));
+  EXPECT_EQ(FS_FILE_NOTFOUND, Get(u"\\HKCU_RUNONCE32\\.SAVE", folder + u"anything"));
+  EXPECT_EQ("the user's only backup", test::ReadLocal(keyFile).value_or("gone"));
+  // Nothing else is left in the folder: saving again over an existing file replaces it.
+  Reg::Str(RT_HKCU, WOW64_32, test::kRunOnce, u"v", u"x");
+  List(u"\\HKCU_RUNONCE32");
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKCU_RUNONCE32\\.SAVE", folder + u"anything"));
+  EXPECT_NE("the user's only backup", test::ReadLocal(keyFile).value_or("gone"));
+}
+
+TEST_F(FileTest, HostAndTemporaryFolderPrefixes) {
+  test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
+  EXPECT_TRUE(IsHostOrTempPath(u"c:\\commander\\x.kscrkey"));
+  EXPECT_FALSE(IsHostOrTempPath(u"C:\\Comm"));
+  EXPECT_FALSE(IsHostOrTempPath(u"D:\\Data\\x"));
+  test::SetEnv("COMMANDER_PATH", u"");
+  EXPECT_TRUE(IsHostOrTempPath(u"D:\\Data\\x"));  // no host folder: an empty prefix matches every name
+}
+
+TEST_F(FileTest, KeyFileNameInsideTheTemporaryFolderIsKeptAsGiven) {
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"v", u"x");
+  List(u"\\HKCU_RUN32");
+  const std::u16string folder = test::ScratchFolder();  // below the temporary folder
+  ASSERT_EQ(FS_FILE_OK, Get(u"\\HKCU_RUN32\\.save", folder + u".SAVE"));
+  EXPECT_TRUE(test::ReadLocal(folder + u".SAVE"));
+  EXPECT_FALSE(test::ReadLocal(KeyFileOf(folder, u"HKCU_RUN32")));
+}
+
+TEST_F(FileTest, IconsPerNodeKind) {
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"v", u"x");
+  List(u"\\HKCU_RUN32");
+  List(u"\\HKLM_WINLOGON32");
+  struct Case {
+    std::u16string path;
+    std::int32_t result;
+  } cases[] = {{u"\\", FS_ICON_USEDEFAULT},
+               {u"\\HKCU_RUN32", FS_ICON_USEDEFAULT},
+               {u"\\HKCU_RUN32\\v", FS_ICON_EXTRACTED_DESTROY},
+               {u"\\HKLM_WINLOGON32\\Shell", FS_ICON_EXTRACTED_DESTROY},
+               {u"\\HKCU_RUN32\\.ADD", FS_ICON_EXTRACTED_DESTROY},
+               {u"\\HKCU_RUN32\\.save", FS_ICON_EXTRACTED_DESTROY},
+               {u"\\HKCU_RUN32\\.RESTORE", FS_ICON_EXTRACTED_DESTROY},
+               {u"\\HKCU_RUN32\\missing", FS_ICON_USEDEFAULT}};
+  std::vector<KS_HICON> icons;
+  for (const auto& c : cases) {
+    KS_HICON icon = nullptr;
+    auto p = W(c.path);
+    EXPECT_EQ(c.result, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(c.result == FS_ICON_EXTRACTED_DESTROY, icon != nullptr);
+    icons.push_back(icon);
+  }
+  // Optional, required, add, save and restore are five different icons.
+  for (std::size_t i = 2; i < 7; ++i)
+    for (std::size_t j = i + 1; j < 7; ++j) EXPECT_NE(icons[i], icons[j]);
+}
+
+TEST_F(FileTest, ContentColumns) {
+  char name[16], units[4] = "u!";
+  struct Field {
+    int index;
+    const char* name;
+  } fields[] = {{0, "TypeID"}, {1, "RootType"}, {2, "EditType"}, {3, "ValueType"}, {4, "Address"}, {5, "ValueName"},
+                {6, "Value"}};
+  for (const auto& f : fields) {
+    EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(f.index, name, units, sizeof name));
+    EXPECT_STREQ(f.name, name);
+    EXPECT_STREQ("u!", units);
+  }
+  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(7, name, units, sizeof name));
+  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(-1, name, units, sizeof name));
+  EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(0, name, units, 4));
+  EXPECT_STREQ("Typ", name);
+
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"v", u"C:\\x.exe");
+  List(u"\\HKCU_RUN32");
+  EXPECT_EQ("HKCU_RUN32", Column(u"\\HKCU_RUN32", 0));
+  EXPECT_EQ("HKCU_RUN32", Column(u"\\HKCU_RUN32", 5));
+  EXPECT_EQ("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", Column(u"\\HKCU_RUN32", 4));
+  EXPECT_EQ("", Column(u"\\HKCU_RUN32", 6));
+  EXPECT_EQ("RT_HKCU", Column(u"\\HKCU_RUN32\\v", 1));
+  EXPECT_EQ("ET_OPTIONAL", Column(u"\\HKCU_RUN32\\v", 2));
+  EXPECT_EQ("VAL_STRING", Column(u"\\HKCU_RUN32\\v", 3));
+  EXPECT_EQ("C:\\x.exe", Column(u"\\HKCU_RUN32\\v", 6));
+  EXPECT_EQ("C:\\", Column(u"\\HKCU_RUN32\\v", 6, 4));
+  EXPECT_EQ("result -1", Column(u"\\HKCU_RUN32\\v", 9));
+  for (int i : {0, 6, 9}) EXPECT_EQ("result -2", Column(u"\\HKCU_RUN32\\nothing", i));
+  List(u"\\HKLM_WINLOGON32");
+  EXPECT_EQ("<NULL>", Column(u"\\HKLM_WINLOGON32\\UIHost", 6));
+  const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowColSvc";
+  Own(RT_HKLM, WOW64_32, svc);
+  Reg::Dword(RT_HKLM, WOW64_32, svc, u"Start", 4);
+  List(u"\\HKLM_SERV32");
+  EXPECT_EQ("4", Column(u"\\HKLM_SERV32\\KestrowColSvc\\Start", 6));
+  EXPECT_EQ("-1", Column(u"\\HKLM_SERV32\\KestrowColSvc\\Type", 6));
+  EXPECT_EQ("", Column(u"\\HKLM_SERV32\\KestrowColSvc", 6));
+}
+
+TEST_F(FileTest, ColumnsAreInTheAnsiCodePage) {
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"uml", u"\u00FC\u20AC\u4E2D");
+  List(u"\\HKCU_RUN32");
+  const std::string expected = platform::ToAnsi(u"\u00FC\u20AC\u4E2D");
+  EXPECT_EQ(expected, Column(u"\\HKCU_RUN32\\uml", 6));
+  if (platform::AnsiCodePage() == 1252) {
+    EXPECT_EQ("\xFC\x80?", expected);
+  }
+  if (platform::AnsiCodePage() == 1251) {
+    EXPECT_EQ("?\x88?", expected);
+  }
+}
+
+}  // namespace
+}  // namespace kestrow
