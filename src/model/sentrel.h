@@ -73,6 +73,11 @@ class TSentrel {
   // Test seam: called at the end of BuildTemplateMemory, so tests can declare types the way the
   // start-up script does.
   std::function<void(TSentrel&)> AfterTemplate;
+
+ private:
+  // Where the last node FindElement returned sits in Memory: the listing moves pos there, so the
+  // next call usually finds pos at once instead of by a search.
+  mutable std::size_t lastFound_ = 0;
 };
 
 // A node of the tree that the caller creates; the tree copy rules of a template node.

@@ -58,14 +58,21 @@ TMemItem* TSentrel::FindElement(const TMemItem* Parent) const {
   if (!Memory) return nullptr;
   std::size_t start = 0;
   if (pos) {
-    for (std::size_t i = 0; i < Memory->size(); ++i)
-      if ((*Memory)[i].get() == pos) {
-        start = i + 1;
-        break;
-      }
+    if (lastFound_ < Memory->size() && (*Memory)[lastFound_].get() == pos) {
+      start = lastFound_ + 1;
+    } else {
+      for (std::size_t i = 0; i < Memory->size(); ++i)
+        if ((*Memory)[i].get() == pos) {
+          start = i + 1;
+          break;
+        }
+    }
   }
   for (std::size_t i = start; i < Memory->size(); ++i)
-    if ((*Memory)[i]->Parent == Parent) return (*Memory)[i].get();
+    if ((*Memory)[i]->Parent == Parent) {
+      lastFound_ = i;
+      return (*Memory)[i].get();
+    }
   return nullptr;
 }
 

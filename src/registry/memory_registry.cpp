@@ -23,6 +23,11 @@ bool SameKeyName(const std::u16string& a, const std::u16string& b) {
   return true;
 }
 
+std::u16string UpperName(std::u16string s) {
+  for (auto& c : s) c = Upper(c);
+  return s;
+}
+
 std::vector<std::u16string> Components(const std::u16string& path) {
   std::vector<std::u16string> parts;
   std::u16string cur;
@@ -96,6 +101,11 @@ struct Reader {
     return s;
   }
   bool Key(MemoryRegistry::Key& k, int depth) {
+    bool ok2 = KeyBody(k, depth);
+    k.Reindex();
+    return ok2;
+  }
+  bool KeyBody(MemoryRegistry::Key& k, int depth) {
     if (depth > 512) return ok = false;
     std::uint32_t nv = U32();
     for (std::uint32_t i = 0; ok && i < nv; ++i) {
@@ -126,6 +136,52 @@ void MarkDeleted(MemoryRegistry::Key& k) {
 
 }  // namespace
 
+std::shared_ptr<MemoryRegistry::Key> MemoryRegistry::Key::FindSubkey(const std::u16string& n) const {
+  auto it = subkeyIndex.find(UpperName(n));
+  return it == subkeyIndex.end() ? nullptr : it->second;
+}
+
+void MemoryRegistry::Key::AddSubkey(std::shared_ptr<Key> k) {
+  subkeyIndex[UpperName(k->name)] = k;
+  subkeys.push_back(std::move(k));
+}
+
+bool MemoryRegistry::Key::RemoveSubkey(const Key* k) {
+  for (auto it = subkeys.begin(); it != subkeys.end(); ++it)
+    if (it->get() == k) {
+      subkeyIndex.erase(UpperName(k->name));
+      subkeys.erase(it);
+      return true;
+    }
+  return false;
+}
+
+MemoryRegistry::Value* MemoryRegistry::Key::FindValue(const std::u16string& n) {
+  auto it = valueIndex.find(UpperName(n));
+  return it == valueIndex.end() ? nullptr : &values[it->second];
+}
+
+MemoryRegistry::Value& MemoryRegistry::Key::AddValue(const std::u16string& n) {
+  valueIndex[UpperName(n)] = values.size();
+  values.push_back(Value{n, 0, {}});
+  return values.back();
+}
+
+bool MemoryRegistry::Key::RemoveValue(const std::u16string& n) {
+  auto it = valueIndex.find(UpperName(n));
+  if (it == valueIndex.end()) return false;
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
+  Reindex();
+  return true;
+}
+
+void MemoryRegistry::Key::Reindex() {
+  subkeyIndex.clear();
+  valueIndex.clear();
+  for (auto& k : subkeys) subkeyIndex[UpperName(k->name)] = k;
+  for (std::size_t i = 0; i < values.size(); ++i) valueIndex[UpperName(values[i].name)] = i;
+}
+
 MemoryRegistry::MemoryRegistry() { Clear(); }
 
 void MemoryRegistry::Clear() {
@@ -148,11 +204,7 @@ MemoryRegistry::Open* MemoryRegistry::Lookup(RegHandle h) {
   return &it->second;
 }
 
-MemoryRegistry::Value* MemoryRegistry::FindValue(Key& key, const std::u16string& name) {
-  for (auto& v : key.values)
-    if (SameKeyName(v.name, name)) return &v;
-  return nullptr;
-}
+MemoryRegistry::Value* MemoryRegistry::FindValue(Key& key, const std::u16string& name) { return key.FindValue(name); }
 
 std::int32_t MemoryRegistry::Resolve(RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create,
                                      std::shared_ptr<Key>* out) {
@@ -169,15 +221,13 @@ std::int32_t MemoryRegistry::Resolve(RegHandle base, const std::u16string& sub, 
     parts.insert(parts.begin() + 1, u"WOW6432Node");
   const std::uint32_t rights = sam & ~KEY_VIEW_BITS_;
   for (const auto& part : parts) {
-    std::shared_ptr<Key> next;
-    for (auto& s : cur->subkeys)
-      if (!s->deleted && SameKeyName(s->name, part)) next = s;
+    std::shared_ptr<Key> next = cur->FindSubkey(part);
     if (!next) {
       if (!create) return RS_FILE_NOT_FOUND;
       if (!cur->writable) return RS_ACCESS_DENIED;
       next = std::make_shared<Key>();
       next->name = part;
-      cur->subkeys.push_back(next);
+      cur->AddSubkey(next);
     }
     cur = next;
   }
@@ -247,11 +297,8 @@ std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name,
   if (!o) return RS_INVALID_HANDLE;
   if (!(o->granted & KEY_SET_VALUE_)) return RS_ACCESS_DENIED;
   if (size && !data) return RS_INVALID_PARAMETER;
-  Value* v = FindValue(*o->key, name);
-  if (!v) {
-    o->key->values.push_back(Value{name, 0, {}});
-    v = &o->key->values.back();
-  }
+  Value* v = o->key->FindValue(name);
+  if (!v) v = &o->key->AddValue(name);
   v->type = type;
   v->data.assign(data, data + size);
   return RS_OK;
@@ -263,13 +310,7 @@ std::int32_t MemoryRegistry::DeleteValue(RegHandle key, const std::u16string& na
   Open* o = Lookup(key);
   if (!o) return RS_INVALID_HANDLE;
   if (!(o->granted & KEY_SET_VALUE_)) return RS_ACCESS_DENIED;
-  auto& vals = o->key->values;
-  for (auto it = vals.begin(); it != vals.end(); ++it)
-    if (SameKeyName(it->name, name)) {
-      vals.erase(it);
-      return RS_OK;
-    }
-  return RS_FILE_NOT_FOUND;
+  return o->key->RemoveValue(name) ? RS_OK : RS_FILE_NOT_FOUND;
 }
 
 std::int32_t MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) {
@@ -278,15 +319,9 @@ std::int32_t MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, std::u1
   Open* o = Lookup(key);
   if (!o) return RS_INVALID_HANDLE;
   if (!(o->granted & KEY_ENUMERATE_SUB_KEYS_)) return RS_ACCESS_DENIED;
-  std::uint32_t i = 0;
-  for (auto& s : o->key->subkeys) {
-    if (s->deleted) continue;
-    if (i++ == index) {
-      *name = s->name;
-      return RS_OK;
-    }
-  }
-  return RS_NO_MORE_ITEMS;
+  if (index >= o->key->subkeys.size()) return RS_NO_MORE_ITEMS;
+  *name = o->key->subkeys[index]->name;
+  return RS_OK;
 }
 
 std::int32_t MemoryRegistry::EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) {
@@ -306,9 +341,7 @@ std::int32_t MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys,
   Open* o = Lookup(key);
   if (!o) return RS_INVALID_HANDLE;
   if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
-  std::uint32_t n = 0;
-  for (auto& s : o->key->subkeys) n += s->deleted ? 0 : 1;
-  if (subKeys) *subKeys = n;
+  if (subKeys) *subKeys = static_cast<std::uint32_t>(o->key->subkeys.size());
   if (values) *values = static_cast<std::uint32_t>(o->key->values.size());
   return RS_OK;
 }
@@ -341,6 +374,7 @@ std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& fil
   for (auto& s : o->key->subkeys) MarkDeleted(*s);
   o->key->values = std::move(loaded.values);
   o->key->subkeys = std::move(loaded.subkeys);
+  o->key->Reindex();
   return RS_OK;
 }
 
@@ -350,13 +384,9 @@ std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& su
   if (k == hklm_ || k == hkcu_) return RS_ACCESS_DENIED;
   MarkDeleted(*k);
   std::function<bool(Key&)> unlink = [&](Key& parent) {
-    for (auto it = parent.subkeys.begin(); it != parent.subkeys.end(); ++it) {
-      if (it->get() == k.get()) {
-        parent.subkeys.erase(it);
-        return true;
-      }
-      if (unlink(**it)) return true;
-    }
+    if (parent.RemoveSubkey(k.get())) return true;
+    for (auto& s : parent.subkeys)
+      if (unlink(*s)) return true;
     return false;
   };
   unlink(*hklm_) || unlink(*hkcu_);

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <vector>
 
@@ -23,11 +24,22 @@ class MemoryRegistry : public RegBackend {
   };
   struct Key {
     std::u16string name;
-    std::vector<std::shared_ptr<Key>> subkeys;
-    std::vector<Value> values;
+    std::vector<std::shared_ptr<Key>> subkeys;  // in creation order
+    std::vector<Value> values;                  // in creation order
     bool readable = true;
     bool writable = true;
     bool deleted = false;
+    // Indexes by upper-cased name, kept in step with the two lists.
+    std::unordered_map<std::u16string, std::shared_ptr<Key>> subkeyIndex;
+    std::unordered_map<std::u16string, std::size_t> valueIndex;
+
+    std::shared_ptr<Key> FindSubkey(const std::u16string& n) const;
+    void AddSubkey(std::shared_ptr<Key> k);
+    bool RemoveSubkey(const Key* k);
+    Value* FindValue(const std::u16string& n);
+    Value& AddValue(const std::u16string& n);
+    bool RemoveValue(const std::u16string& n);
+    void Reindex();
   };
 
   MemoryRegistry();

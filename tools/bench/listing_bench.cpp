@@ -1,0 +1,182 @@
+// Measures a full root listing and a listing of the services directory against a floor: the
+// same registry calls (open, enumerate, query, close) over the same keys, building nothing.
+// Prints medians and ratios at one and two times a machine-sized registry.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "model/builtin_types.h"
+#include "platform/text.h"
+#include "registry/registry_ex.h"
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+
+using namespace kestrow;
+using test::Reg;
+
+namespace {
+
+std::u16string Num(int i) { return FromUtf8(std::to_string(10000 + i)); }
+const char16_t* kActive = u"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
+
+void Seed(int scale, bool remove) {
+  for (int i = 0; i < 600 * scale; ++i) {
+    const std::u16string k = std::u16string(test::kServices) + u"\\KestrowBench" + Num(i);
+    if (remove) {
+      Reg::DeleteKey(RT_HKLM, WOW64_64, k);
+      continue;
+    }
+    Reg::Dword(RT_HKLM, WOW64_64, k, u"Start", 3);
+    Reg::Str(RT_HKLM, WOW64_64, k, u"DisplayName", u"Benchmark service " + Num(i));
+    Reg::Str(RT_HKLM, WOW64_64, k, u"Group", u"Base");
+    Reg::Str(RT_HKLM, WOW64_64, k, u"ImagePath", u"%SystemRoot%\\system32\\drivers\\b.sys", REG_EXPAND_SZ_);
+    Reg::Dword(RT_HKLM, WOW64_64, k, u"Type", 1);
+  }
+  for (auto view : {WOW64_32, WOW64_64}) {
+    for (int i = 0; i < 100 * scale; ++i) {
+      const std::u16string k = std::u16string(test::kIfeo) + u"\\kestrowbench" + Num(i) + u".exe";
+      if (remove) {
+        Reg::DeleteKey(RT_HKLM, view, k);
+        continue;
+      }
+      if (i % 10 == 0) Reg::Str(RT_HKLM, view, k, u"Debugger", u"C:\\dbg.exe");
+      else Reg::Dword(RT_HKLM, view, k, u"GlobalFlag", 2);
+    }
+    for (int i = 0; i < 50 * scale; ++i) {
+      const std::u16string k = std::u16string(kActive) + u"\\{KestrowBench" + Num(i) + u"}";
+      if (remove) {
+        Reg::DeleteKey(RT_HKLM, view, k);
+        continue;
+      }
+      Reg::Str(RT_HKLM, view, k, u"StubPath", u"%SystemRoot%\\stub.exe", REG_EXPAND_SZ_);
+      Reg::Str(RT_HKLM, view, k, u"ComponentID", u"Bench");
+      Reg::Dword(RT_HKLM, view, k, u"IsInstalled", 1);
+    }
+    for (auto root : {RT_HKLM, RT_HKCU})
+      for (int i = 0; i < 20 * scale && !remove; ++i)
+        Reg::Str(root, view, test::kRun, u"Bench" + Num(i), u"C:\\Program Files\\bench.exe");
+  }
+  if (remove)
+    for (auto view : {WOW64_32, WOW64_64})
+      for (auto root : {RT_HKLM, RT_HKCU}) Reg::DeleteKey(root, view, test::kRun);
+}
+
+// The floor: the registry calls of one rebuild (or of the services scans only), nothing built.
+std::size_t Floor(bool servicesOnly) {
+  RegBackend& r = CurrentRegistry();
+  std::size_t touched = 0;
+  std::vector<std::uint8_t> buf(4096);
+  auto query = [&](RegHandle h, const std::u16string& name) {
+    std::uint32_t type = 0, size = static_cast<std::uint32_t>(buf.size());
+    if (r.QueryValue(h, name, &type, buf.data(), &size) == RS_OK) ++touched;
+  };
+  for (const auto& b : BuiltinTypes()) {
+    if (servicesOnly && b.type.TypeID.find(u"SERV") == std::u16string::npos) continue;
+    const std::uint32_t sam = KEY_READ_ | TRegistryEx::ViewFlag(b.type.tPlatform);
+    std::u16string path = b.type.DefAddr;
+    if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
+    RegHandle h = 0;
+    if (r.OpenKey(TRegistryEx::RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
+    if (b.shown == TBuiltinType::ByNames) {
+      for (const auto& n : b.names) query(h, n);
+    } else if (b.shown == TBuiltinType::AllValues) {
+      std::u16string name;
+      for (std::uint32_t i = 0; r.EnumValue(h, i, &name) == RS_OK; ++i) query(h, name);
+    } else {
+      std::u16string sub;
+      for (std::uint32_t i = 0; r.EnumKey(h, i, &sub) == RS_OK; ++i) {
+        RegHandle s = 0;
+        if (r.OpenKey(h, sub, sam, &s) != RS_OK) continue;
+        query(s, b.names.front());
+        for (const auto& x : b.extras) query(s, x.ValName);
+        r.CloseKey(s);
+      }
+    }
+    r.CloseKey(h);
+  }
+  return touched;
+}
+
+// The floor with the calls the scanners make, through the registry object: a key-exists test and a
+// read-only open per key, and per value the existence test, the type, the size and the data.
+std::size_t SameCallsFloor() {
+  std::size_t touched = 0;
+  for (const auto& b : BuiltinTypes()) {
+    auto reg = TRegistryEx::ForType(b.type, KEY_READ_);
+    auto read = [&](const std::u16string& name, VALUE_TYPES vt) {
+      if (!reg->ValueExists(name)) return;
+      const TRegDataType t = reg->GetDataType(name);
+      if (vt == VAL_INTEGER && t == rdInteger) reg->ReadInteger(name);
+      if (vt != VAL_INTEGER && (t == rdString || t == rdExpandString)) reg->ReadString(name);
+      ++touched;
+    };
+    if (!(reg->KeyExists(b.type.DefAddr) && reg->OpenKeyReadOnly(b.type.DefAddr))) continue;
+    if (b.shown == TBuiltinType::ByNames) {
+      for (const auto& n : b.names) read(n, b.type.ValueType);
+    } else if (b.shown == TBuiltinType::AllValues) {
+      TStringList names;
+      reg->GetValueNames(names);
+      for (const auto& n : names)
+        if (!n.empty() && reg->ValueExists(n)) read(n, b.type.ValueType);
+    } else {
+      TStringList subs;
+      reg->GetKeyNames(subs);
+      reg->CloseKey();
+      for (const auto& sub : subs) {
+        if (!reg->OpenKeyReadOnly(b.type.DefAddr + u"\\" + sub)) continue;
+        if (reg->ValueExists(b.names.front())) {
+          read(b.names.front(), b.type.ValueType);
+          for (const auto& x : b.extras) read(x.ValName, x.ValType);
+        }
+        reg->CloseKey();
+      }
+    }
+    reg->CloseKey();
+  }
+  return touched;
+}
+
+template <typename F>
+double MedianMs(int runs, F&& f) {
+  std::vector<double> t;
+  for (int i = 0; i < runs; ++i) {
+    auto a = std::chrono::steady_clock::now();
+    f();
+    auto b = std::chrono::steady_clock::now();
+    t.push_back(std::chrono::duration<double, std::milli>(b - a).count());
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 21;
+#ifdef _WIN32
+  const char* where = "real registry under wine64";
+#else
+  const char* where = "in-memory registry, native";
+#endif
+  std::printf("listing benchmark, %s, median of %d runs\n", where, runs);
+  std::printf("floor A: the scanners' own registry calls without building; floor B: one open, enumerate and\n"
+              "query per key and value, the least any listing must do\n");
+  std::printf("%-6s %-9s %10s %10s %7s %10s %7s %8s\n", "scale", "listing", "plugin ms", "floor A", "ratio",
+              "floor B", "ratio", "entries");
+  for (int scale : {1, 2}) {
+    Seed(scale, false);
+    std::size_t rootEntries = 0, serviceEntries = 0;
+    const double root = MedianMs(runs, [&] { rootEntries = test::List(u"\\").size(); });
+    const double floorB = MedianMs(runs, [] { Floor(false); });
+    const double floorA = MedianMs(runs, [] { SameCallsFloor(); });
+    const double svc = MedianMs(runs, [&] { serviceEntries = test::List(u"\\HKLM_SERV64").size(); });
+    for (auto row : {std::make_pair("root", root), std::make_pair("services", svc)})
+      std::printf("%-5dx %-9s %10.2f %10.2f %7.2f %10.2f %7.2f %8zu\n", scale, row.first, row.second, floorA,
+                  row.second / floorA, floorB, row.second / floorB,
+                  row.first[0] == 'r' ? rootEntries : serviceEntries);
+    Seed(scale, true);
+  }
+  return 0;
+}
