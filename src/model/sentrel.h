@@ -70,6 +70,11 @@ class TSentrel {
   bool SaveKey(const TMemItem& Mi, const std::u16string& FileName);
   bool RestoreKey(const TMemItem& Mi, const std::u16string& FileName);
 
+  // The start-up script and the two methods it may call on the central object.
+  bool ExecuteScript(const std::u16string& FileName);
+  void SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore);
+  void SetConfiguration(bool CanCreateKey, bool CanDebugStrings);
+
   // Test seam: called at the end of BuildTemplateMemory, so tests can declare types the way the
   // start-up script does.
   std::function<void(TSentrel&)> AfterTemplate;

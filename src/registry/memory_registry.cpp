@@ -184,6 +184,13 @@ void MemoryRegistry::Key::Reindex() {
 
 MemoryRegistry::MemoryRegistry() { Clear(); }
 
+std::string MemoryRegistry::Snapshot() const {
+  std::string out;
+  PutKey(out, *hklm_);
+  PutKey(out, *hkcu_);
+  return out;
+}
+
 void MemoryRegistry::Clear() {
   if (hklm_) MarkDeleted(*hklm_);
   if (hkcu_) MarkDeleted(*hkcu_);
@@ -260,10 +267,12 @@ std::int32_t MemoryRegistry::CreateKey(RegHandle base, const std::u16string& sub
 }
 
 std::int32_t MemoryRegistry::CloseKey(RegHandle key) {
-  if (hook)
-    if (std::int32_t e = hook(RegOp::Close, u"")) return e;
-  if (RootOf(key)) return RS_OK;
-  return handles_.erase(key) ? RS_OK : RS_INVALID_HANDLE;
+  // An injected failure is reported, but the handle is gone all the same, as a close that
+  // fails on Windows leaves nothing to close again.
+  const std::int32_t injected = hook ? hook(RegOp::Close, u"") : RS_OK;
+  if (RootOf(key)) return injected;
+  const bool known = handles_.erase(key) != 0;
+  return injected ? injected : known ? RS_OK : RS_INVALID_HANDLE;
 }
 
 std::int32_t MemoryRegistry::QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type,

@@ -70,6 +70,8 @@ class MemoryRegistry : public RegBackend {
   std::size_t OpenHandles() const { return handles_.size(); }
   // Removes every key and value.
   void Clear();
+  // Both roots serialised: equal snapshots mean equal registries (names, order, types, data).
+  std::string Snapshot() const;
 
   static Value* FindValue(Key& key, const std::u16string& name);
 

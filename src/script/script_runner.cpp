@@ -1,0 +1,260 @@
+// Running the start-up script: reading it, handing it to the engine library with the script
+// interface, and reporting what went wrong.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "host/library.h"
+#include "model/errors.h"
+#include "model/sentrel.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "script/engine_library.h"
+#include "script/script_text.h"
+
+namespace kestrow {
+
+namespace {
+
+// A script that has not finished after this long is stopped. Scripts compile and run in
+// milliseconds and even wide registry scans take a fraction of a second, while the file
+// manager waits for every listing: three seconds leaves a real script a large margin and a
+// runaway one costs the user one short wait per listing.
+constexpr std::chrono::milliseconds kScriptTimeLimit{3000};
+// Entries after the fourth extra value carry no name; more than this many is refused like a
+// negative count instead of flooding the tree.
+constexpr std::int32_t kMaxExtraValues = 256;
+
+struct RunContext {
+  TSentrel* sentrel;
+  std::chrono::steady_clock::time_point deadline;
+  bool stopped = false;
+  std::vector<std::u16string> compilerMessages;
+};
+
+std::u16string FromKs(const ks_char* s) {
+  std::u16string out;
+  while (s && *s) out += static_cast<char16_t>(*s++);
+  return out;
+}
+
+void PutError(ks_char* err, std::int32_t cap, const std::u16string& text) {
+  if (!err || cap <= 0) return;
+  const std::u16string cut = CutUtf16(text, static_cast<std::size_t>(cap - 1));
+  for (std::size_t i = 0; i < cut.size(); ++i) err[i] = cut[i];
+  err[cut.size()] = 0;
+}
+
+std::u16string Decimal(long long v) { return FromUtf8(std::to_string(v)); }
+
+// Runs one script routine; whatever it raises goes back to the engine as its message.
+template <typename F>
+std::int32_t Call(ks_char* err, std::int32_t cap, F&& body) noexcept {
+  try {
+    body();
+    return KS_OK;
+  } catch (const EKestrowError& e) {
+    PutError(err, cap, e.Message());
+  } catch (const std::bad_alloc&) {
+    PutError(err, cap, u"Out of memory");
+  } catch (...) {
+    PutError(err, cap, u"Internal error");
+  }
+  return KS_FAIL;
+}
+
+void CheckOrdinal(const char16_t* what, std::int32_t v, std::int32_t count) {
+  if (v < 0 || v >= count) throw EKestrowError(std::u16string(what) + u" " + Decimal(v) + u" is out of range");
+}
+
+TSentrel& S(void* ctx) { return *static_cast<RunContext*>(ctx)->sentrel; }
+
+// The node a routine adds for a looked-up type, or null when the type is not declared.
+std::unique_ptr<TMemItem> TemplateFor(TSentrel& s, const std::u16string& typeId, const std::u16string& name) {
+  TItemType* type = s.ItemTypeSearch(typeId);
+  if (!type) return nullptr;
+  TMemItem* dir = s.FindRootDirectoryByType(*type);
+  if (!dir) return nullptr;
+  auto node = std::make_unique<TMemItem>(ELT_ITEM, dir);
+  node->ItemType = *type;
+  node->Address = type->DefAddr;
+  node->ValueName = name;
+  return node;
+}
+
+TMemoryList& Tree(TSentrel& s) {
+  if (!s.Memory) s.Memory = std::make_unique<TMemoryList>();
+  return *s.Memory;
+}
+
+int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t rootType, int32_t editType,
+                                 int32_t valueType, int32_t platformType, const ks_char* defAddr, ks_char* err,
+                                 int32_t cap) {
+  return Call(err, cap, [&] {
+    CheckOrdinal(u"RootType", rootType, 2);
+    CheckOrdinal(u"EditType", editType, 2);
+    CheckOrdinal(u"ValueType", valueType, 4);
+    CheckOrdinal(u"tPlatform", platformType, 2);
+    TItemType t;
+    t.TypeID = FromKs(typeId);
+    t.RootType = static_cast<ROOT_TYPES>(rootType);
+    t.EditType = static_cast<EDIT_TYPES>(editType);
+    t.ValueType = static_cast<VALUE_TYPES>(valueType);
+    t.tPlatform = static_cast<PLATFORM_TYPE>(platformType);
+    t.DefAddr = FromKs(defAddr);
+    TSentrel& s = S(ctx);
+    TSentrel::InitializeType(s.ItemTypes, t, Tree(s));
+  });
+}
+
+int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t* result, ks_char* err,
+                           int32_t cap) {
+  *result = 0;
+  return Call(err, cap, [&] {
+    TSentrel& s = S(ctx);
+    auto node = TemplateFor(s, FromKs(typeId), FromKs(valueName));
+    if (!node) return;
+    node->Value = s.RegGetValue(*node);
+    if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) Tree(s).push_back(std::move(node));
+    *result = 1;
+  });
+}
+
+int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t avCnt,
+                                const int32_t avTypes[4], const ks_char* const avNames[4], int32_t* result,
+                                ks_char* err, int32_t cap) {
+  *result = 0;
+  return Call(err, cap, [&] {
+    TSentrel& s = S(ctx);
+    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    if (!templ) return;
+    if (avCnt < 0 || avCnt > kMaxExtraValues) throw EKestrowError(u"Range check error");
+    ADD_VAL_ARR extras(static_cast<std::size_t>(avCnt));
+    for (int k = 0; k < 4 && k < avCnt; ++k) {
+      CheckOrdinal(u"Extra value type", avTypes[k], 4);
+      extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
+      extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k]);
+    }
+    s.RegGetAllSubkeysByValue(*templ, Tree(s), FromKs(valueName), extras);
+    *result = 1;
+  });
+}
+
+int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t* result, ks_char* err, int32_t cap) {
+  *result = 0;
+  return Call(err, cap, [&] {
+    TSentrel& s = S(ctx);
+    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    if (!templ) return;
+    s.RegGetAllValues(*templ, Tree(s));
+    *result = 1;
+  });
+}
+
+int32_t KS_CALL SetConfirmationCb(void* ctx, int32_t change, int32_t del, int32_t add, int32_t restore, ks_char* err,
+                                  int32_t cap) {
+  return Call(err, cap, [&] { S(ctx).SetConfirmation(change != 0, del != 0, add != 0, restore != 0); });
+}
+
+int32_t KS_CALL SetConfigurationCb(void* ctx, int32_t canCreateKey, int32_t debugStrings, ks_char* err, int32_t cap) {
+  return Call(err, cap, [&] { S(ctx).SetConfiguration(canCreateKey != 0, debugStrings != 0); });
+}
+
+void KS_CALL CompilerMessageCb(void* ctx, const ks_char* text) {
+  try {
+    static_cast<RunContext*>(ctx)->compilerMessages.push_back(FromKs(text));
+  } catch (...) {
+  }
+}
+
+int32_t KS_CALL ShouldStopCb(void* ctx) {
+  auto* c = static_cast<RunContext*>(ctx);
+  if (std::chrono::steady_clock::now() < c->deadline) return 0;
+  c->stopped = true;
+  return 1;
+}
+
+// The folder the engine library is loaded from, in the form the loader takes.
+std::u16string EngineFolder() {
+#ifdef _WIN32
+  return Library().PluginPath;
+#else
+  std::u16string p = Library().PluginPath;
+  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
+  for (auto& c : p)
+    if (c == u'\\') c = u'/';
+  return p;
+#endif
+}
+
+}  // namespace
+
+void TSentrel::SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore) {
+  fConfirmChange = ConfirmChange;
+  fConfirmDelete = ConfirmDelete;
+  fConfirmAdd = ConfirmAdd;
+  fConfirmRestore = ConfirmRestore;
+}
+
+void TSentrel::SetConfiguration(bool CanCreateKey, bool CanDebugStrings) {
+  fCanCreateKey = CanCreateKey;
+  fDebugStrings = CanDebugStrings;
+}
+
+bool TSentrel::ExecuteScript(const std::u16string& FileName) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(FileName, bytes)) {
+    ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
+    return false;
+  }
+  const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
+
+  const script::EngineLibrary engine = script::EngineLibrary::Load(EngineFolder());
+  if (!engine.Loaded()) {
+    ShowError(u"The script engine " + Library().PluginPath + u"" KESTROW_ENGINE_FILE
+              u" is missing or could not be loaded, so the start-up script did not run.");
+    return false;
+  }
+
+  RunContext ctx{this, std::chrono::steady_clock::now() + kScriptTimeLimit};
+  ks_host host{};
+  host.ctx = &ctx;
+  host.initialize_type = &InitializeTypeCb;
+  host.add_value = &AddValueCb;
+  host.scan_for_values = &ScanForValuesCb;
+  host.add_all_values = &AddAllValuesCb;
+  host.set_confirmation = &SetConfirmationCb;
+  host.set_configuration = &SetConfigurationCb;
+  host.compiler_message = &CompilerMessageCb;
+  host.should_stop = &ShouldStopCb;
+  ks_result result{};
+  const std::int32_t status = engine.Run(ansi.c_str(), host, result);
+  const std::u16string message = FromKs(result.message);
+
+  switch (status) {
+    case KS_RUN_OK:
+      return true;
+    case KS_RUN_COMPILE_FAILED:
+      for (const auto& m : ctx.compilerMessages) ShowError(u"Compiler: " + m);
+      if (ctx.compilerMessages.empty()) ShowError(u"Compiler: " + message);
+      return false;
+    case KS_RUN_ERROR:
+      ShowError(message + u" at " + Decimal(result.procNo) + u"." + Decimal(result.position));
+      return false;
+    case KS_RUN_STOPPED:
+      ShowError(u"The start-up script was stopped because it ran for more than " +
+                Decimal(kScriptTimeLimit.count() / 1000) + u" seconds; what it added until then is listed.");
+      return false;
+    default:
+      ShowError(u"The start-up script could not run: " + message);
+      return false;
+  }
+}
+
+void TSentrel::BuildTemplateMemory() {
+  const std::u16string path = Library().PluginPath + u"startup.kscr";
+  if (platform::FileExists(path)) ExecuteScript(path);
+  if (AfterTemplate) AfterTemplate(*this);
+}
+
+}  // namespace kestrow
