@@ -1,0 +1,220 @@
+// Fuzz target: each input is a sequence of export calls with arbitrary UTF-16 paths, buffer sizes
+// and registry contents, against the in-memory registry seeded with every built-in location.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/exports.h"
+#include "host/library.h"
+#include "model/builtin_types.h"
+#include "platform/platform.h"
+#include "registry/memory_registry.h"
+#include "registry/registry_ex.h"
+
+using namespace kestrow;
+
+namespace {
+
+struct Input {
+  const std::uint8_t* p;
+  std::size_t n;
+  std::uint8_t Byte() {
+    if (!n) return 0;
+    --n;
+    return *p++;
+  }
+  std::uint16_t Unit() { return static_cast<std::uint16_t>(Byte() | (Byte() << 8)); }
+  bool Empty() const { return n == 0; }
+  // Text of 0..~300 units: mostly from a small alphabet that hits the interesting paths, sometimes
+  // any unit (unpaired surrogates and characters outside the ANSI code page included).
+  std::u16string Text() {
+    static const char16_t alphabet[] = u"\\:.ABCDEFGHIJKLMNOPQRSTUVWXYZ_0123456789abz \"<>|/'";
+    std::size_t len = Byte();
+    if (len > 240) len = 200 + Unit() % 1100;
+    std::u16string s;
+    for (std::size_t i = 0; i < len && !Empty(); ++i) {
+      const std::uint8_t b = Byte();
+      if (b < 200) s += alphabet[b % (sizeof alphabet / sizeof alphabet[0] - 1)];
+      else s += static_cast<char16_t>(Unit());
+    }
+    return s;
+  }
+  std::u16string Path() {
+    const auto& types = BuiltinTypes();
+    switch (Byte() % 4) {
+      case 0: return Text();
+      case 1: return u"\\" + types[Byte() % types.size()].type.TypeID;
+      case 2: return u"\\" + types[Byte() % types.size()].type.TypeID + u"\\" + Text();
+      default:
+        return u"\\" + types[Byte() % types.size()].type.TypeID + u"\\" +
+               std::u16string(Byte() % 2 ? u".SAVE" : u".ADD");
+    }
+  }
+};
+
+std::vector<KS_WCHAR> W(const std::u16string& s) {
+  std::vector<KS_WCHAR> b(s.size() + 1, 0);
+  for (std::size_t i = 0; i < s.size(); ++i) b[i] = s[i];
+  return b;
+}
+
+KS_BOOL KS_STDCALL Request(std::int32_t, std::int32_t, KS_WCHAR*, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 1; }
+void KS_STDCALL Log(std::int32_t, std::int32_t, KS_WCHAR*) {}
+
+MemoryRegistry& Registry() {
+  static MemoryRegistry* r = [] {
+    auto* m = new MemoryRegistry();
+    SetRegistryForTests(m);
+    return m;
+  }();
+  return *r;
+}
+
+std::u16string g_scratch;
+
+void Start() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  char tmpl[] = "/tmp/kestrow-fuzz-XXXXXX";
+  const char* dir = mkdtemp(tmpl);
+  g_scratch = u"Z:";
+  for (const char* c = dir; c && *c; ++c) g_scratch += *c == '/' ? u'\\' : static_cast<char16_t>(*c);
+  g_scratch += u'\\';
+  platform::SetModuleFileNameForTests(g_scratch + u"wfx_kestrow.so");
+  LibraryStart();
+  FsInitW(1, nullptr, &Log, &Request);
+}
+
+void Seed(Input& in) {
+  MemoryRegistry& r = Registry();
+  r.Clear();
+  const auto& types = BuiltinTypes();
+  for (const auto& b : types) {
+    RegHandle h = 0;
+    std::u16string path = b.type.DefAddr;
+    if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
+    const std::uint32_t sam = KEY_ALL_ACCESS_ | TRegistryEx::ViewFlag(b.type.tPlatform);
+    if (r.CreateKey(TRegistryEx::RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
+    const std::uint8_t data[] = {'a', 0, 0, 0};
+    r.SetValue(h, b.names.empty() ? u"Item" : b.names.front(), REG_SZ_, data, 4);
+    if (b.shown == TBuiltinType::Subkeys) {
+      RegHandle s = 0;
+      if (r.CreateKey(h, u"Sub", sam, &s) == RS_OK) {
+        const std::uint8_t dw[] = {2, 0, 0, 0};
+        r.SetValue(s, b.names.front(), b.type.ValueType == VAL_INTEGER ? REG_DWORD_ : REG_SZ_, dw, 4);
+        r.CloseKey(s);
+      }
+    }
+    r.CloseKey(h);
+  }
+  // Values of any name, type and content into random built-in keys.
+  const int extra = in.Byte() % 8;
+  for (int i = 0; i < extra && !in.Empty(); ++i) {
+    const auto& b = types[in.Byte() % types.size()];
+    std::u16string path = b.type.DefAddr;
+    if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
+    if (in.Byte() % 2) path += u"\\" + in.Text();
+    RegHandle h = 0;
+    if (r.CreateKey(TRegistryEx::RootOf(b.type.RootType), path,
+                    KEY_ALL_ACCESS_ | TRegistryEx::ViewFlag(b.type.tPlatform), &h) != RS_OK)
+      continue;
+    const std::u16string name = in.Text();
+    const std::uint32_t type = in.Byte() % 12;
+    std::vector<std::uint8_t> data(in.Byte() % 2 ? in.Byte() : in.Unit() % 5000);
+    for (auto& d : data) d = in.Byte();
+    r.SetValue(h, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+    r.CloseKey(h);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Start();
+  Input in{data, size};
+  Seed(in);
+  TSentrel& s = *Library().Sentrel;
+  s.fConfirmChange = in.Byte() % 2;
+  s.fConfirmAdd = in.Byte() % 2;
+  s.fConfirmRestore = in.Byte() % 2;
+  s.fCanCreateKey = in.Byte() % 2;
+  s.fDebugStrings = in.Byte() % 2;
+  KsFindDataW fd;
+  KS_HANDLE h = KsInvalidHandle();
+  for (int step = 0; step < 24 && !in.Empty(); ++step) {
+    const std::u16string local = g_scratch + u"f" + static_cast<char16_t>(u'0' + in.Byte() % 4) +
+                                 (in.Byte() % 3 == 0 ? u".kscrkey" : u".txt");
+    switch (in.Byte() % 10) {
+      case 0: {
+        auto p = W(in.Path());
+        h = FsFindFirstW(p.data(), &fd);
+        break;
+      }
+      case 1:
+        FsFindNextW(h, &fd);
+        break;
+      case 2: {
+        auto p = W(in.Path());
+        auto l = W(local);
+        FsGetFileW(p.data(), l.data(), 0, nullptr);
+        break;
+      }
+      case 3: {
+        auto p = W(in.Path());
+        auto l = W(in.Byte() % 2 ? local : in.Text());
+        FsPutFileW(l.data(), p.data(), 0);
+        break;
+      }
+      case 4: {
+        auto p = W(in.Path());
+        FsDeleteFileW(p.data());
+        break;
+      }
+      case 5: {
+        auto p = W(in.Path());
+        const int sizes[] = {0, 1, 2, 3, 16, 260, 4096};
+        const int sz = sizes[in.Byte() % 7];
+        std::vector<char> buf(static_cast<std::size_t>(sz) + 1);
+        FsContentGetValueW(p.data(), static_cast<std::int8_t>(in.Byte()), 0, sz ? buf.data() : nullptr, sz, 0);
+        char name[8];
+        FsContentGetSupportedField(static_cast<std::int8_t>(in.Byte()), name, name, in.Byte() % 9);
+        break;
+      }
+      case 6: {
+        auto p = W(in.Path());
+        KS_HICON icon = nullptr;
+        FsExtractCustomIconW(p.data(), 0, &icon);
+        break;
+      }
+      case 7: {
+        char root[8];
+        FsGetDefRootName(root, in.Byte() % 9);
+        break;
+      }
+      case 8: {
+        // Arbitrary bytes into a local file, so restores meet hostile key files.
+        std::string bytes;
+        const std::size_t n = in.Byte();
+        for (std::size_t i = 0; i < n; ++i) bytes += static_cast<char>(in.Byte());
+        if (in.Byte() % 2) bytes = "KSREG01\n" + bytes;
+        platform::WriteWholeFile(local, bytes);
+        break;
+      }
+      default: {
+        // A registry call fails now and then.
+        const int failAt = in.Byte();
+        int seen = 0;
+        Registry().hook = [failAt, seen](RegOp, const std::u16string&) mutable {
+          return ++seen == failAt ? RS_ACCESS_DENIED : RS_OK;
+        };
+        auto p = W(in.Path());
+        FsFindFirstW(p.data(), &fd);
+        Registry().hook = nullptr;
+      }
+    }
+    if (Registry().OpenHandles() != 0) __builtin_trap();  // a leaked registry handle
+  }
+  return 0;
+}
