@@ -1,0 +1,37 @@
+{ The script engine library: Pascal Script behind the C interface of
+  src/script/engine_api.h. Built as libkestrow_ps.so, kestrow_ps64.dll and
+  kestrow_ps32.dll. }
+library kestrow_ps;
+
+{$H+}
+
+uses
+  {$IFDEF UNIX}
+  cthreads, { thread-safe heap and threadvars for whatever thread the host uses }
+  cwstring, { 8-bit <-> UTF-16 conversions through iconv }
+  {$ENDIF}
+  SysUtils,
+  ks_api in 'ks_api.pas',
+  ks_engine in 'ks_engine.pas';
+
+function ks_engine_api_version: Int32; cdecl;
+begin
+  Result := KS_ENGINE_API_VERSION;
+end;
+
+function ks_run_script(AnsiText: PAnsiChar; Host: PKsHost; Res: PKsResult): Int32; cdecl;
+begin
+  Result := KsRunScript(AnsiText, Host, Res);
+end;
+
+exports
+  ks_engine_api_version name 'ks_engine_api_version',
+  ks_run_script name 'ks_run_script';
+
+begin
+  {$IFDEF UNIX}
+  { Linux has no ANSI code page; script text and 8-bit engine strings are
+    taken as Windows-1252 here. }
+  DefaultSystemCodePage := 1252;
+  {$ENDIF}
+end.
