@@ -1,0 +1,69 @@
+#include "host/library.h"
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kestrow {
+
+TLibraryState& Library() {
+  static TLibraryState state;
+  return state;
+}
+
+std::u16string FolderPart(const std::u16string& fileName) {
+  auto p = fileName.find_last_of(u"\\:");
+  return p == std::u16string::npos ? std::u16string() : fileName.substr(0, p + 1);
+}
+
+std::u16string WithTrailingBackslash(std::u16string folder) {
+  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
+void LibraryStart() {
+  TLibraryState& s = Library();
+  s.TempPath = WithTrailingBackslash(platform::SystemTempPath());
+  s.PluginPath = WithTrailingBackslash(FolderPart(platform::ModuleFileName()));
+  s.Sentrel = std::make_unique<TSentrel>();
+}
+
+void LibraryEnd() {
+  TLibraryState& s = Library();
+  std::unique_ptr<TSentrel> old = std::move(s.Sentrel);
+  old.reset();
+  s.DefaultIniPath.clear();
+  s.TempPath.clear();
+  s.PluginPath.clear();
+}
+
+namespace {
+std::vector<KS_WCHAR> Buffer(const std::u16string& s) {
+  std::vector<KS_WCHAR> b(s.size() + 1, 0);
+  for (std::size_t i = 0; i < s.size(); ++i) b[i] = static_cast<KS_WCHAR>(s[i]);
+  return b;
+}
+}  // namespace
+
+bool AskYesNo(const std::u16string& title, const std::u16string& text) {
+  TLibraryState& s = Library();
+  if (!s.RequestProcW) return false;
+  auto t = Buffer(title), x = Buffer(text);
+  return s.RequestProcW(s.PluginNumber, RT_MsgYesNo, t.data(), x.data(), nullptr, 0) != 0;
+}
+
+void ShowError(const std::u16string& text) {
+  TLibraryState& s = Library();
+  if (!s.RequestProcW) return;
+  auto t = Buffer(u"Error"), x = Buffer(text);
+  s.RequestProcW(s.PluginNumber, RT_MsgOK, t.data(), x.data(), nullptr, 0);
+}
+
+void LogImportantError(const std::u16string& text) {
+  TLibraryState& s = Library();
+  if (!s.LogProcW) return;
+  auto x = Buffer(text);
+  s.LogProcW(s.PluginNumber, MSGTYPE_IMPORTANTERROR, x.data());
+}
+
+}  // namespace kestrow

@@ -1,0 +1,18 @@
+// The name rule and the path-part rule of the virtual drive.
+#pragma once
+
+#include <string>
+
+namespace kestrow {
+
+// Equal when of the same length and equal after folding "a".."z" to "A".."Z" (nothing else folds).
+bool SameName(const std::u16string& a, const std::u16string& b);
+
+// Text after the last "\" or ":" (the whole text when there is none).
+std::u16string NamePart(const std::u16string& path);
+
+// Text up to and including the last separator; a final "\" is dropped unless it is the first
+// character or follows another separator.
+std::u16string DirectoryPart(const std::u16string& path);
+
+}  // namespace kestrow

@@ -1,0 +1,38 @@
+// Declaring the built-in types and reading every built-in location.
+#include "model/builtin_types.h"
+#include "model/sentrel.h"
+
+namespace kestrow {
+
+void TSentrel::InitializeAllTypes() {
+  for (const auto& b : BuiltinTypes()) InitializeType(ItemTypes, b.type, *Memory);
+}
+
+void TSentrel::BuildMemory() {
+  ClearMemory();
+  InitMemory();
+  InitializeAllTypes();
+  const auto& types = BuiltinTypes();
+  for (int index : BuiltinScanOrder()) {
+    const TBuiltinType& b = types[static_cast<std::size_t>(index)];
+    TMemItem* dir = FindRootDirectoryByType(b.type);
+    if (!dir) continue;
+    switch (b.shown) {
+      case TBuiltinType::ByNames:
+        for (const auto& name : b.names) AddSingleValue(*dir, name);
+        break;
+      case TBuiltinType::AllValues: {
+        auto templ = MakeTemplate(*dir, u"");
+        RegGetAllValues(*templ, *Memory);
+        break;
+      }
+      case TBuiltinType::Subkeys: {
+        auto templ = MakeTemplate(*dir, u"");
+        RegGetAllSubkeysByValue(*templ, *Memory, b.names.front(), b.extras);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace kestrow

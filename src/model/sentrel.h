@@ -1,0 +1,73 @@
+// The central object: the declared item types, the item tree and the six flags.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/mem_item.h"
+
+namespace kestrow {
+
+class TRegistryEx;
+
+using TMemoryList = std::vector<std::unique_ptr<TMemItem>>;
+
+class TSentrel {
+ public:
+  TSentrel() = default;
+  virtual ~TSentrel();
+  TSentrel(const TSentrel&) = delete;
+  TSentrel& operator=(const TSentrel&) = delete;
+
+  // The tree; null until the first rebuild. Nodes are only appended, and freed all at once.
+  std::unique_ptr<TMemoryList> Memory;
+  TMemItem* pos = nullptr;
+  std::vector<TItemType> ItemTypes;
+  bool fConfirmChange = true;
+  bool fConfirmDelete = true;
+  bool fConfirmAdd = true;
+  bool fConfirmRestore = true;
+  bool fCanCreateKey = false;
+  bool fDebugStrings = false;
+
+  // The tree and its lookups.
+  void ClearMemory();
+  void InitMemory();
+  static void InitializeType(std::vector<TItemType>& types, const TItemType& type, TMemoryList& tree);
+  TItemType* ItemTypeSearch(const std::u16string& TypeID);
+  TMemItem* FindRootDirectoryByType(const TItemType& Value) const;
+  TMemItem* FindElement(const TMemItem* Parent) const;
+  TMemItem* FindElementByName(const TMemItem* Parent, const std::u16string& name) const;
+  TMemItem* GetLastParentByPath(const std::u16string& path);
+  TMemItem* GetElementByFileName(const std::u16string& FileName);
+  // Appends a node to the tree (creating the tree when there is none) and returns it.
+  TMemItem* Append(std::unique_ptr<TMemItem> node);
+
+  // Registry scanners.
+  TValue RegGetValue(const TMemItem& Mi);
+  void RegGetAllValues(const TMemItem& templ, TMemoryList& tree);
+  void RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
+                               const ADD_VAL_ARR& extras);
+  // The single-value rule: reads the named value and appends it when the type is ET_MUST or the
+  // value is present.
+  void AddSingleValue(const TMemItem& directory, const std::u16string& valueName);
+  static TValue RegReadValue(TRegistryEx& Reg, const TMemItem& Mi);
+
+  // The rebuild.
+  void InitializeAllTypes();
+  void BuildMemory();
+  void BuildTemplateMemory();
+
+  // Description text.
+  bool GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const;
+
+  // Test seam: called at the end of BuildTemplateMemory, so tests can declare types the way the
+  // start-up script does.
+  std::function<void(TSentrel&)> AfterTemplate;
+};
+
+// A node of the tree that the caller creates; the tree copy rules of a template node.
+std::unique_ptr<TMemItem> MakeTemplate(const TMemItem& directory, const std::u16string& valueName);
+
+}  // namespace kestrow

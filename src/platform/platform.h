@@ -1,0 +1,50 @@
+// The narrow layer between the portable core and the operating system: folders, environment,
+// files, ANSI text and locale-aware comparison. Windows builds use kernel32; the native build
+// maps Windows-style paths ("Z:\tmp\x") onto the Linux file system.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kestrow::platform {
+
+// The user's temporary folder as the system reports it (not yet normalised).
+std::u16string SystemTempPath();
+// Full file name of the plugin's own module.
+std::u16string ModuleFileName();
+std::optional<std::u16string> GetEnv(const std::u16string& name);
+
+// True when a file (not a folder) exists at the path.
+bool FileExists(const std::u16string& path);
+bool ReadWholeFile(const std::u16string& path, std::string& bytes);
+// Creates or replaces the file with exclusive access and closes it again.
+bool CreateEmptyFile(const std::u16string& path);
+// Writes the bytes into the file, replacing it.
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
+bool DeleteFileIfExists(const std::u16string& path);
+// Moves a file over another one, replacing it.
+bool ReplaceFile(const std::u16string& from, const std::u16string& to);
+// A new file name in the folder (ending in "\") that no file has yet; the file is created empty.
+std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, const std::u16string& prefix);
+
+// Conversion to and from the system ANSI code page. Characters that the code page lacks become "?".
+std::string ToAnsi(const std::u16string& text);
+std::u16string FromAnsi(const std::string& text);
+unsigned AnsiCodePage();
+
+// Compares the first prefix.size() characters of text with prefix, ignoring case as the user's
+// default locale does. A prefix longer than the text never matches; an empty prefix always does.
+bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& prefix);
+
+// True when the plugin runs under Wine rather than on Windows.
+bool RunningOnWine();
+
+}  // namespace kestrow::platform
+
+namespace kestrow::platform {
+// The module whose file name ModuleFileName reports: the DLL's instance handle on Windows; on
+// Linux, where there is no plugin module, the file name itself.
+void SetModule(void* instance);
+void SetModuleFileNameForTests(const std::u16string& fileName);
+}  // namespace kestrow::platform

@@ -1,0 +1,164 @@
+// Linux stand-in for the Windows services the core needs. Paths are Windows-style: a drive
+// letter is dropped and "\" becomes "/", as Wine's Z: drive maps the Linux root.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include "platform/platform.h"
+#include "platform/text.h"
+
+namespace kestrow::platform {
+
+namespace {
+std::u16string g_moduleFileName;
+
+std::string Native(const std::u16string& path) {
+  std::u16string p = path;
+  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
+  for (auto& c : p)
+    if (c == u'\\') c = u'/';
+  return ToUtf8(p);
+}
+
+// Windows-1252 positions 0x80..0x9F; everything else maps to the same code point (Latin-1).
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t FoldLatin(char16_t c) {
+  if (c >= u'A' && c <= u'Z') return char16_t(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return char16_t(c + 32);
+  return c;
+}
+}  // namespace
+
+void SetModule(void*) {}
+void SetModuleFileNameForTests(const std::u16string& fileName) { g_moduleFileName = fileName; }
+
+std::u16string SystemTempPath() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = (t && *t) ? t : "/tmp";
+  std::u16string w = u"Z:" + FromUtf8(dir);
+  for (auto& c : w)
+    if (c == u'/') c = u'\\';
+  return w;
+}
+
+std::u16string ModuleFileName() { return g_moduleFileName; }
+
+std::optional<std::u16string> GetEnv(const std::u16string& name) {
+  const char* v = std::getenv(ToUtf8(name).c_str());
+  if (!v) return std::nullopt;
+  return FromUtf8(v);
+}
+
+bool FileExists(const std::u16string& path) {
+  struct stat st;
+  return ::stat(Native(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+  const std::string p = Native(path);
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool CreateEmptyFile(const std::u16string& path) {
+  int fd = ::open(Native(path).c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
+  int fd = ::open(Native(path).c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) ok = false;
+    else done += static_cast<std::size_t>(n);
+  }
+  return (::close(fd) == 0) && ok;
+}
+
+bool DeleteFileIfExists(const std::u16string& path) {
+  struct stat st;
+  const std::string p = Native(path);
+  if (::lstat(p.c_str(), &st) != 0) return true;
+  if (S_ISDIR(st.st_mode)) return false;
+  return ::unlink(p.c_str()) == 0;
+}
+
+bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  return std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+}
+
+std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, const std::u16string& prefix) {
+  std::random_device rd;
+  for (int i = 0; i < 1000; ++i) {
+    char tail[32];
+    std::snprintf(tail, sizeof tail, ".%08x.tmp", static_cast<unsigned>(rd()));
+    std::u16string name = folder + prefix + FromUtf8(tail);
+    int fd = ::open(Native(name).c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return name;
+    }
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::string ToAnsi(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      out += char(c);
+      continue;
+    }
+    char mapped = '?';
+    for (int k = 0; k < 32; ++k)
+      if (kCp1252High[k] == c) mapped = char(0x80 + k);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+    out += mapped;
+  }
+  return out;
+}
+
+std::u16string FromAnsi(const std::string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const unsigned char b = static_cast<unsigned char>(ch);
+    out += (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
+  }
+  return out;
+}
+
+unsigned AnsiCodePage() { return 1252; }
+
+bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (FoldLatin(text[i]) != FoldLatin(prefix[i])) return false;
+  return true;
+}
+
+bool RunningOnWine() { return false; }
+
+}  // namespace kestrow::platform

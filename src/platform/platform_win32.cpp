@@ -1,0 +1,155 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kestrow::platform {
+
+namespace {
+HMODULE g_module = nullptr;
+std::u16string g_moduleFileNameOverride;
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+std::u16string U(const wchar_t* s, std::size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (ok()) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+}  // namespace
+
+void SetModule(void* instance) { g_module = static_cast<HMODULE>(instance); }
+void SetModuleFileNameForTests(const std::u16string& fileName) { g_moduleFileNameOverride = fileName; }
+
+std::u16string SystemTempPath() {
+  wchar_t buf[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathW(MAX_PATH, buf);
+  if (n == 0 || n > MAX_PATH) return std::u16string();
+  return U(buf, n);
+}
+
+std::u16string ModuleFileName() {
+  if (!g_moduleFileNameOverride.empty()) return g_moduleFileNameOverride;
+  wchar_t buf[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameW(g_module, buf, MAX_PATH + 1);
+  if (n == 0 || n > MAX_PATH) return std::u16string();
+  return U(buf, n);
+}
+
+std::optional<std::u16string> GetEnv(const std::u16string& name) {
+  DWORD n = GetEnvironmentVariableW(W(name), nullptr, 0);
+  if (n == 0) return std::nullopt;
+  std::vector<wchar_t> buf(n + 1);
+  DWORD got = GetEnvironmentVariableW(W(name), buf.data(), n + 1);
+  if (got == 0 || got > n) return std::nullopt;
+  return U(buf.data(), got);
+}
+
+bool FileExists(const std::u16string& path) {
+  DWORD a = GetFileAttributesW(W(path));
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+  FileHandle f(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f.ok()) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+  bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    if (!ReadFile(f.get(), &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr)) return false;
+    if (got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool CreateEmptyFile(const std::u16string& path) {
+  FileHandle f(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return f.ok();
+}
+
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
+  FileHandle f(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f.ok()) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD wrote = 0;
+    if (!WriteFile(f.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote, nullptr) || wrote == 0)
+      return false;
+    done += wrote;
+  }
+  return true;
+}
+
+bool DeleteFileIfExists(const std::u16string& path) {
+  if (DeleteFileW(W(path))) return true;
+  DWORD e = GetLastError();
+  return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+}
+
+bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, const std::u16string& prefix) {
+  const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (DWORD i = 0; i < 1000; ++i) {
+    wchar_t tail[32];
+    wsprintfW(tail, L".%08lx.tmp", static_cast<unsigned long>(seed + i * 7919u));
+    std::u16string name = folder + prefix + U(tail, lstrlenW(tail));
+    FileHandle f(CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f.ok()) return name;
+    DWORD e = GetLastError();
+    if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::string ToAnsi(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_ACP, 0, W(text), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, W(text), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::u16string FromAnsi(const std::string& text) {
+  if (text.empty()) return std::u16string();
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return std::u16string();
+  std::vector<wchar_t> buf(static_cast<std::size_t>(n));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), buf.data(), n);
+  return U(buf.data(), buf.size());
+}
+
+unsigned AnsiCodePage() { return GetACP(); }
+
+bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& prefix) {
+  if (prefix.empty()) return true;
+  if (prefix.size() > text.size()) return false;
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, W(text), static_cast<int>(prefix.size()), W(prefix),
+                        static_cast<int>(prefix.size())) == CSTR_EQUAL;
+}
+
+bool RunningOnWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace kestrow::platform

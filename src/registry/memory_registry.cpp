@@ -1,0 +1,371 @@
+#include "registry/memory_registry.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace kestrow {
+
+namespace {
+
+char16_t Upper(char16_t c) {
+  if (c >= u'a' && c <= u'z') return char16_t(c - 32);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
+  return c;
+}
+
+bool SameKeyName(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+std::vector<std::u16string> Components(const std::u16string& path) {
+  std::vector<std::u16string> parts;
+  std::u16string cur;
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      if (!cur.empty()) parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) parts.push_back(cur);
+  return parts;
+}
+
+constexpr std::uint32_t kReadBits = 0x20019;
+constexpr char kMagic[8] = {'K', 'S', 'R', 'E', 'G', '0', '1', '\n'};
+
+void PutU32(std::string& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out += char((v >> (8 * i)) & 0xFF);
+}
+void PutText(std::string& out, const std::u16string& s) {
+  PutU32(out, static_cast<std::uint32_t>(s.size()));
+  for (char16_t c : s) {
+    out += char(c & 0xFF);
+    out += char(c >> 8);
+  }
+}
+void PutKey(std::string& out, const MemoryRegistry::Key& k) {
+  PutU32(out, static_cast<std::uint32_t>(k.values.size()));
+  for (const auto& v : k.values) {
+    PutText(out, v.name);
+    PutU32(out, v.type);
+    PutU32(out, static_cast<std::uint32_t>(v.data.size()));
+    out.append(reinterpret_cast<const char*>(v.data.data()), v.data.size());
+  }
+  std::uint32_t live = 0;
+  for (const auto& s : k.subkeys) live += s->deleted ? 0 : 1;
+  PutU32(out, live);
+  for (const auto& s : k.subkeys) {
+    if (s->deleted) continue;
+    PutText(out, s->name);
+    PutKey(out, *s);
+  }
+}
+
+struct Reader {
+  const std::string& in;
+  std::size_t at = 0;
+  bool ok = true;
+  std::uint32_t U32() {
+    if (in.size() - at < 4) {
+      ok = false;
+      return 0;
+    }
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= std::uint32_t(static_cast<unsigned char>(in[at + i])) << (8 * i);
+    at += 4;
+    return v;
+  }
+  std::u16string Text() {
+    std::uint32_t n = U32();
+    if (!ok || (in.size() - at) / 2 < n) {
+      ok = false;
+      return {};
+    }
+    std::u16string s(n, u'\0');
+    for (std::uint32_t i = 0; i < n; ++i)
+      s[i] = char16_t(static_cast<unsigned char>(in[at + 2 * i]) | (static_cast<unsigned char>(in[at + 2 * i + 1]) << 8));
+    at += 2 * std::size_t(n);
+    return s;
+  }
+  bool Key(MemoryRegistry::Key& k, int depth) {
+    if (depth > 512) return ok = false;
+    std::uint32_t nv = U32();
+    for (std::uint32_t i = 0; ok && i < nv; ++i) {
+      MemoryRegistry::Value v;
+      v.name = Text();
+      v.type = U32();
+      std::uint32_t n = U32();
+      if (!ok || in.size() - at < n) return ok = false;
+      v.data.assign(in.begin() + static_cast<std::ptrdiff_t>(at), in.begin() + static_cast<std::ptrdiff_t>(at + n));
+      at += n;
+      k.values.push_back(std::move(v));
+    }
+    std::uint32_t ns = U32();
+    for (std::uint32_t i = 0; ok && i < ns; ++i) {
+      auto s = std::make_shared<MemoryRegistry::Key>();
+      s->name = Text();
+      if (!ok || !Key(*s, depth + 1)) return ok = false;
+      k.subkeys.push_back(std::move(s));
+    }
+    return ok;
+  }
+};
+
+void MarkDeleted(MemoryRegistry::Key& k) {
+  k.deleted = true;
+  for (auto& s : k.subkeys) MarkDeleted(*s);
+}
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry() { Clear(); }
+
+void MemoryRegistry::Clear() {
+  if (hklm_) MarkDeleted(*hklm_);
+  if (hkcu_) MarkDeleted(*hkcu_);
+  hklm_ = std::make_shared<Key>();
+  hkcu_ = std::make_shared<Key>();
+  handles_.clear();
+}
+
+std::shared_ptr<MemoryRegistry::Key> MemoryRegistry::RootOf(RegHandle h) {
+  if (h == HKEY_LOCAL_MACHINE_) return hklm_;
+  if (h == HKEY_CURRENT_USER_) return hkcu_;
+  return nullptr;
+}
+
+MemoryRegistry::Open* MemoryRegistry::Lookup(RegHandle h) {
+  auto it = handles_.find(h);
+  if (it == handles_.end() || it->second.key->deleted) return nullptr;
+  return &it->second;
+}
+
+MemoryRegistry::Value* MemoryRegistry::FindValue(Key& key, const std::u16string& name) {
+  for (auto& v : key.values)
+    if (SameKeyName(v.name, name)) return &v;
+  return nullptr;
+}
+
+std::int32_t MemoryRegistry::Resolve(RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create,
+                                     std::shared_ptr<Key>* out) {
+  std::shared_ptr<Key> cur = RootOf(base);
+  if (!cur) {
+    Open* o = Lookup(base);
+    if (!o) return RS_INVALID_HANDLE;
+    cur = o->key;
+  }
+  std::vector<std::u16string> parts = Components(sub);
+  // The 32-bit view of HKLM\SOFTWARE lives under WOW6432Node.
+  if (cur == hklm_ && (sam & KEY_WOW64_32KEY_) && !parts.empty() && SameKeyName(parts[0], u"SOFTWARE") &&
+      !(parts.size() > 1 && SameKeyName(parts[1], u"WOW6432Node")))
+    parts.insert(parts.begin() + 1, u"WOW6432Node");
+  const std::uint32_t rights = sam & ~KEY_VIEW_BITS_;
+  for (const auto& part : parts) {
+    std::shared_ptr<Key> next;
+    for (auto& s : cur->subkeys)
+      if (!s->deleted && SameKeyName(s->name, part)) next = s;
+    if (!next) {
+      if (!create) return RS_FILE_NOT_FOUND;
+      if (!cur->writable) return RS_ACCESS_DENIED;
+      next = std::make_shared<Key>();
+      next->name = part;
+      cur->subkeys.push_back(next);
+    }
+    cur = next;
+  }
+  if ((rights & kReadBits) && !cur->readable) return RS_ACCESS_DENIED;
+  if ((rights & KEY_WRITE_BITS_) && !cur->writable) return RS_ACCESS_DENIED;
+  *out = cur;
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Open, sub)) return e;
+  std::shared_ptr<Key> k;
+  if (std::int32_t e = Resolve(base, sub, sam, false, &k)) return e;
+  RegHandle h = next_ += 4;
+  handles_[h] = Open{k, sam & ~KEY_VIEW_BITS_};
+  *out = h;
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Create, sub)) return e;
+  std::shared_ptr<Key> k;
+  if (std::int32_t e = Resolve(base, sub, sam, true, &k)) return e;
+  RegHandle h = next_ += 4;
+  handles_[h] = Open{k, sam & ~KEY_VIEW_BITS_};
+  *out = h;
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::CloseKey(RegHandle key) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Close, u"")) return e;
+  if (RootOf(key)) return RS_OK;
+  return handles_.erase(key) ? RS_OK : RS_INVALID_HANDLE;
+}
+
+std::int32_t MemoryRegistry::QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type,
+                                        std::uint8_t* data, std::uint32_t* size) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Query, name)) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
+  Value* v = FindValue(*o->key, name);
+  if (!v) return RS_FILE_NOT_FOUND;
+  if (type) *type = v->type;
+  const auto n = static_cast<std::uint32_t>(v->data.size());
+  if (data) {
+    if (!size) return RS_INVALID_PARAMETER;
+    if (*size < n) {
+      *size = n;
+      return RS_MORE_DATA;
+    }
+    if (n) std::memcpy(data, v->data.data(), n);
+  }
+  if (size) *size = n;
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name, std::uint32_t type,
+                                      const std::uint8_t* data, std::uint32_t size) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Set, name)) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_SET_VALUE_)) return RS_ACCESS_DENIED;
+  if (size && !data) return RS_INVALID_PARAMETER;
+  Value* v = FindValue(*o->key, name);
+  if (!v) {
+    o->key->values.push_back(Value{name, 0, {}});
+    v = &o->key->values.back();
+  }
+  v->type = type;
+  v->data.assign(data, data + size);
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::DeleteValue(RegHandle key, const std::u16string& name) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::DeleteValue, name)) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_SET_VALUE_)) return RS_ACCESS_DENIED;
+  auto& vals = o->key->values;
+  for (auto it = vals.begin(); it != vals.end(); ++it)
+    if (SameKeyName(it->name, name)) {
+      vals.erase(it);
+      return RS_OK;
+    }
+  return RS_FILE_NOT_FOUND;
+}
+
+std::int32_t MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::EnumKey, u"")) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_ENUMERATE_SUB_KEYS_)) return RS_ACCESS_DENIED;
+  std::uint32_t i = 0;
+  for (auto& s : o->key->subkeys) {
+    if (s->deleted) continue;
+    if (i++ == index) {
+      *name = s->name;
+      return RS_OK;
+    }
+  }
+  return RS_NO_MORE_ITEMS;
+}
+
+std::int32_t MemoryRegistry::EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::EnumValue, u"")) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
+  if (index >= o->key->values.size()) return RS_NO_MORE_ITEMS;
+  *name = o->key->values[index].name;
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::QueryInfo, u"")) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
+  std::uint32_t n = 0;
+  for (auto& s : o->key->subkeys) n += s->deleted ? 0 : 1;
+  if (subKeys) *subKeys = n;
+  if (values) *values = static_cast<std::uint32_t>(o->key->values.size());
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::SaveKey(RegHandle key, const std::u16string& file) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Save, file)) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  // Like the platform's key save, an existing file is not overwritten.
+  if (platform::FileExists(file)) return RS_ALREADY_EXISTS;
+  std::string out(kMagic, sizeof kMagic);
+  PutKey(out, *o->key);
+  return platform::WriteWholeFile(file, out) ? RS_OK : RS_ACCESS_DENIED;
+}
+
+std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Restore, file)) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!o->key->writable) return RS_ACCESS_DENIED;
+  std::string in;
+  if (!platform::ReadWholeFile(file, in)) return RS_FILE_NOT_FOUND;
+  if (in.size() < sizeof kMagic || in.compare(0, sizeof kMagic, std::string(kMagic, sizeof kMagic)) != 0)
+    return RS_NOT_REGISTRY_FILE;
+  Key loaded;
+  Reader r{in, sizeof kMagic};
+  if (!r.Key(loaded, 0) || r.at != in.size()) return RS_NOT_REGISTRY_FILE;
+  for (auto& s : o->key->subkeys) MarkDeleted(*s);
+  o->key->values = std::move(loaded.values);
+  o->key->subkeys = std::move(loaded.subkeys);
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
+  std::shared_ptr<Key> k;
+  if (std::int32_t e = Resolve(base, sub, view, false, &k)) return e;
+  if (k == hklm_ || k == hkcu_) return RS_ACCESS_DENIED;
+  MarkDeleted(*k);
+  std::function<bool(Key&)> unlink = [&](Key& parent) {
+    for (auto it = parent.subkeys.begin(); it != parent.subkeys.end(); ++it) {
+      if (it->get() == k.get()) {
+        parent.subkeys.erase(it);
+        return true;
+      }
+      if (unlink(**it)) return true;
+    }
+    return false;
+  };
+  unlink(*hklm_) || unlink(*hkcu_);
+  return RS_OK;
+}
+
+MemoryRegistry::Key* MemoryRegistry::Find(RegHandle root, const std::u16string& path, std::uint32_t view) {
+  std::shared_ptr<Key> k;
+  return Resolve(root, path, view, false, &k) == RS_OK ? k.get() : nullptr;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,80 @@
+// A registry held in memory that follows the rules the plugin relies on: two roots, two views of
+// HKLM\SOFTWARE (the 32-bit one under WOW6432Node, as on 64-bit Windows) and one shared view of
+// everything else, key names compared without regard to case, values and subkeys enumerated in
+// the order they were created, access rights per key, and save and restore in a format of its
+// own. Faults can be injected into any call.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "registry/reg_backend.h"
+
+namespace kestrow {
+
+class MemoryRegistry : public RegBackend {
+ public:
+  struct Value {
+    std::u16string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+  };
+  struct Key {
+    std::u16string name;
+    std::vector<std::shared_ptr<Key>> subkeys;
+    std::vector<Value> values;
+    bool readable = true;
+    bool writable = true;
+    bool deleted = false;
+  };
+
+  MemoryRegistry();
+
+  std::int32_t OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) override;
+  std::int32_t CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) override;
+  std::int32_t CloseKey(RegHandle key) override;
+  std::int32_t QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+                          std::uint32_t* size) override;
+  std::int32_t SetValue(RegHandle key, const std::u16string& name, std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override;
+  std::int32_t DeleteValue(RegHandle key, const std::u16string& name) override;
+  std::int32_t EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) override;
+  std::int32_t EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) override;
+  std::int32_t QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
+  std::int32_t SaveKey(RegHandle key, const std::u16string& file) override;
+  std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) override;
+  std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) override;
+
+  // Called at the start of every call with its kind and its name argument (value or key path).
+  // A nonzero result makes the call fail with that status before it does anything. The hook may
+  // change the registry through Find(); it is not called for that.
+  std::function<std::int32_t(RegOp op, const std::u16string& name)> hook;
+
+  // The key at root\path in the given view (KEY_WOW64_32KEY_ or KEY_WOW64_64KEY_), or null.
+  Key* Find(RegHandle root, const std::u16string& path, std::uint32_t view);
+  // Number of handles open now (for leak checks).
+  std::size_t OpenHandles() const { return handles_.size(); }
+  // Removes every key and value.
+  void Clear();
+
+  static Value* FindValue(Key& key, const std::u16string& name);
+
+ private:
+  struct Open {
+    std::shared_ptr<Key> key;
+    std::uint32_t granted;
+  };
+  std::int32_t Resolve(RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create,
+                       std::shared_ptr<Key>* out);
+  Open* Lookup(RegHandle h);
+  std::shared_ptr<Key> RootOf(RegHandle h);
+
+  std::shared_ptr<Key> hklm_;
+  std::shared_ptr<Key> hkcu_;
+  std::map<RegHandle, Open> handles_;
+  RegHandle next_ = 0x1000;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,273 @@
+#include "registry/registry_ex.h"
+
+#include <cstring>
+#include <vector>
+
+#include "model/errors.h"
+
+namespace kestrow {
+
+namespace {
+std::u16string Quoted(const char16_t* format, const std::u16string& name) {
+  std::u16string s(format);
+  auto at = s.find(u"%s");
+  return s.replace(at, 2, name);
+}
+}  // namespace
+
+TRegistryEx::TRegistryEx(std::uint32_t access) : reg_(CurrentRegistry()), access_(access) {}
+
+TRegistryEx::~TRegistryEx() { CloseKey(); }
+
+std::unique_ptr<TRegistryEx> TRegistryEx::ForType(const TItemType& type, std::uint32_t rights) {
+  auto r = std::make_unique<TRegistryEx>(rights | ViewFlag(type.tPlatform));
+  r->SetRootKey(RootOf(type.RootType));
+  return r;
+}
+
+void TRegistryEx::SetRootKey(RegHandle root) {
+  if (root != root_) {
+    CloseKey();
+    root_ = root;
+  }
+}
+
+RegHandle TRegistryEx::Base(const std::u16string& key, std::u16string* rest) const {
+  if (!key.empty() && key[0] == u'\\') {
+    *rest = key.substr(1);
+    return root_;
+  }
+  *rest = key;
+  return current_ ? current_ : root_;
+}
+
+std::int32_t TRegistryEx::Open(const std::u16string& key, std::uint32_t sam, RegHandle* out) const {
+  std::u16string rest;
+  RegHandle base = Base(key, &rest);
+  return reg_.OpenKey(base, rest, sam, out);
+}
+
+bool TRegistryEx::KeyExists(const std::u16string& Key) {
+  RegHandle h = 0;
+  if (Open(Key, 0x20009 | (access_ & KEY_VIEW_BITS_), &h) != RS_OK) return false;
+  reg_.CloseKey(h);
+  return true;
+}
+
+bool TRegistryEx::OpenKey(const std::u16string& Key, bool CanCreate) {
+  RegHandle h = 0;
+  std::int32_t e;
+  if (CanCreate) {
+    std::u16string rest;
+    RegHandle base = Base(Key, &rest);
+    e = reg_.CreateKey(base, rest, access_, &h);
+  } else {
+    e = Open(Key, access_, &h);
+  }
+  if (e != RS_OK) return false;
+  const bool relative = !(Key.size() && Key[0] == u'\\') && current_;
+  std::u16string path = relative ? currentPath_ + u"\\" + Key : Key;
+  CloseKey();
+  current_ = h;
+  currentPath_ = path;
+  return true;
+}
+
+bool TRegistryEx::OpenKeyReadOnly(const std::u16string& Key) {
+  const std::uint32_t view = access_ & KEY_VIEW_BITS_;
+  for (std::uint32_t mask : {KEY_READ_, 0x20009u, KEY_QUERY_VALUE_}) {
+    RegHandle h = 0;
+    if (Open(Key, mask | view, &h) == RS_OK) {
+      const bool relative = !(Key.size() && Key[0] == u'\\') && current_;
+      std::u16string path = relative ? currentPath_ + u"\\" + Key : Key;
+      CloseKey();
+      access_ = mask | view;
+      current_ = h;
+      currentPath_ = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TRegistryEx::CloseKey() {
+  if (current_) {
+    reg_.CloseKey(current_);
+    current_ = 0;
+  }
+  currentPath_.clear();
+}
+
+bool TRegistryEx::ValueExists(const std::u16string& Name) {
+  if (!current_) return false;
+  std::uint32_t type = 0, size = 0;
+  return reg_.QueryValue(current_, Name, &type, nullptr, &size) == RS_OK;
+}
+
+TRegDataType TRegistryEx::GetDataType(const std::u16string& Name) {
+  std::uint32_t type = 0, size = 0;
+  if (!current_ || reg_.QueryValue(current_, Name, &type, nullptr, &size) != RS_OK) return rdUnknown;
+  switch (type) {
+    case REG_SZ_: return rdString;
+    case REG_EXPAND_SZ_: return rdExpandString;
+    case REG_DWORD_: return rdInteger;
+    case REG_BINARY_: return rdBinary;
+    default: return rdUnknown;
+  }
+}
+
+std::int32_t TRegistryEx::GetDataSize(const std::u16string& Name) {
+  std::uint32_t type = 0, size = 0;
+  if (!current_ || reg_.QueryValue(current_, Name, &type, nullptr, &size) != RS_OK) return -1;
+  return size > 0x7FFFFFFFu ? -1 : static_cast<std::int32_t>(size);
+}
+
+bool TRegistryEx::GetData(const std::u16string& name, std::uint8_t* buffer, std::uint32_t size, std::uint32_t* type,
+                          std::uint32_t* got) {
+  *got = size;
+  return current_ && reg_.QueryValue(current_, name, type, buffer, got) == RS_OK;
+}
+
+std::u16string TRegistryEx::ReadString(const std::u16string& Name) {
+  const std::int32_t len = GetDataSize(Name);
+  if (len <= 0) return std::u16string();
+  std::vector<std::uint8_t> buf(static_cast<std::size_t>(len) + 2, 0);
+  std::uint32_t type = 0, got = 0;
+  if (!GetData(Name, buf.data(), static_cast<std::uint32_t>(len), &type, &got))
+    throw EKestrowError(Quoted(u"Failed to get data for '%s'", Name));
+  if (type != REG_SZ_ && type != REG_EXPAND_SZ_) throw EKestrowError(Quoted(u"Invalid data type for '%s'", Name));
+  std::u16string s(got / 2, u'\0');
+  if (!s.empty()) std::memcpy(&s[0], buf.data(), s.size() * 2);
+  auto nul = s.find(u'\0');
+  if (nul != std::u16string::npos) s.resize(nul);
+  return s;
+}
+
+std::int32_t TRegistryEx::ReadInteger(const std::u16string& Name) {
+  std::uint8_t buf[4] = {};
+  std::uint32_t type = 0, got = 0;
+  if (!GetData(Name, buf, 4, &type, &got)) throw EKestrowError(Quoted(u"Failed to get data for '%s'", Name));
+  if (type != REG_DWORD_) throw EKestrowError(Quoted(u"Invalid data type for '%s'", Name));
+  std::uint32_t v = std::uint32_t(buf[0]) | std::uint32_t(buf[1]) << 8 | std::uint32_t(buf[2]) << 16 |
+                    std::uint32_t(buf[3]) << 24;
+  return static_cast<std::int32_t>(v);
+}
+
+void TRegistryEx::WriteTyped(const std::u16string& name, std::uint32_t type, const std::u16string& text) {
+  std::vector<std::uint8_t> data((text.size() + 1) * 2, 0);
+  if (!text.empty()) std::memcpy(data.data(), text.data(), text.size() * 2);
+  if (!current_ || reg_.SetValue(current_, name, type, data.data(), static_cast<std::uint32_t>(data.size())) != RS_OK)
+    throw EKestrowError(Quoted(u"Failed to set data for '%s'", name));
+}
+
+void TRegistryEx::WriteString(const std::u16string& Name, const std::u16string& Text) { WriteTyped(Name, REG_SZ_, Text); }
+
+void TRegistryEx::WriteExpandString(const std::u16string& Name, const std::u16string& Text) {
+  WriteTyped(Name, REG_EXPAND_SZ_, Text);
+}
+
+void TRegistryEx::WriteInteger(const std::u16string& Name, std::int32_t N) {
+  const std::uint32_t v = static_cast<std::uint32_t>(N);
+  const std::uint8_t data[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+  if (!current_ || reg_.SetValue(current_, Name, REG_DWORD_, data, 4) != RS_OK)
+    throw EKestrowError(Quoted(u"Failed to set data for '%s'", Name));
+}
+
+bool TRegistryEx::DeleteValue(const std::u16string& Name) {
+  return current_ && reg_.DeleteValue(current_, Name) == RS_OK;
+}
+
+void TRegistryEx::GetValueNames(TStringList& List) {
+  List.clear();
+  std::uint32_t subKeys = 0, values = 0;
+  if (!current_ || reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) return;
+  for (std::uint32_t i = 0; i < values; ++i) {
+    std::u16string name;
+    if (reg_.EnumValue(current_, i, &name) != RS_OK) break;
+    List.push_back(std::move(name));
+  }
+}
+
+void TRegistryEx::GetKeyNames(TStringList& List) {
+  List.clear();
+  std::uint32_t subKeys = 0, values = 0;
+  if (!current_ || reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) return;
+  for (std::uint32_t i = 0; i < subKeys; ++i) {
+    std::u16string name;
+    if (reg_.EnumKey(current_, i, &name) != RS_OK) break;
+    List.push_back(std::move(name));
+  }
+}
+
+bool TRegistryEx::CreateKeyEx(const std::u16string& Key) {
+  std::u16string rest;
+  RegHandle base = Base(Key, &rest);
+  RegHandle h = 0;
+  if (reg_.CreateKey(base, rest, access_, &h) != RS_OK) return false;
+  reg_.CloseKey(h);
+  return true;
+}
+
+bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& FileName, std::uint32_t) {
+  RegHandle h = 0;
+  bool ok = false;
+  if (Open(Key, access_, &h) == RS_OK) {
+    ok = reg_.SaveKey(h, FileName) == RS_OK;
+    reg_.CloseKey(h);
+  }
+  return ok;
+}
+
+bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
+  RegHandle h = 0;
+  if (Open(Key, access_, &h) != RS_OK) return false;
+  const bool ok = reg_.RestoreKey(h, FileName, flags) == RS_OK;
+  reg_.CloseKey(h);
+  return ok;
+}
+
+void TRegistryEx::WriteStringList(const std::u16string& name, const TStringList& list) {
+  std::u16string block;
+  for (const auto& entry : list) {
+    std::size_t first = 0, last = entry.size();
+    while (first < last && entry[first] <= 32) ++first;
+    while (last > first && entry[last - 1] <= 32) --last;
+    if (first == last) continue;
+    block += entry;
+    block += u'\0';
+  }
+  block += u'\0';
+  const auto bytes = static_cast<std::uint32_t>(block.size() * 2);
+  if (!current_ ||
+      reg_.SetValue(current_, name, REG_MULTI_SZ_, reinterpret_cast<const std::uint8_t*>(block.data()), bytes) != RS_OK)
+    throw EKestrowError(u"Error RegistryExt Write Param " + name);
+}
+
+TStringList TRegistryEx::ReadStringList(const std::u16string& name) {
+  TStringList list;
+  const std::int32_t size = GetDataSize(name);
+  if (size < 1) return list;
+  std::vector<std::uint8_t> buf(static_cast<std::size_t>(size), 0);
+  std::uint32_t type = 0, got = 0;
+  if (!GetData(name, buf.data(), static_cast<std::uint32_t>(size), &type, &got))
+    throw EKestrowError(u"Error RegistryExt Get Data Failed on " + name);
+  if (type != REG_MULTI_SZ_) throw EKestrowError(u"Error RegistryExt Invalid RegType on " + name);
+  const std::size_t n = got / 2;
+  std::u16string entry;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t c = char16_t(buf[2 * i] | (buf[2 * i + 1] << 8));
+    const bool last = i + 1 == n;
+    if (c != 0) {
+      entry += c;
+    } else if (!last) {
+      list.push_back(entry);
+      entry.clear();
+    }
+  }
+  // The final NUL closes the last string; data without one keeps it too. A final NUL after
+  // another NUL is the list's terminator and closes nothing.
+  if (!entry.empty()) list.push_back(entry);
+  return list;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,70 @@
+// The registry object: one open key at a time under one root key, with one access mask.
+#pragma once
+
+#include <memory>
+
+#include "model/item_types.h"
+#include "registry/comma_text.h"
+#include "registry/reg_backend.h"
+
+namespace kestrow {
+
+enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
+
+class TRegistryEx {
+ public:
+  explicit TRegistryEx(std::uint32_t access);
+  ~TRegistryEx();
+  TRegistryEx(const TRegistryEx&) = delete;
+  TRegistryEx& operator=(const TRegistryEx&) = delete;
+
+  // The object for an item type: the rights OR the type's view flag, the type's root key.
+  static std::unique_ptr<TRegistryEx> ForType(const TItemType& type, std::uint32_t rights);
+  static std::uint32_t ViewFlag(PLATFORM_TYPE p) { return p == WOW64_64 ? KEY_WOW64_64KEY_ : KEY_WOW64_32KEY_; }
+  static RegHandle RootOf(ROOT_TYPES r) { return r == RT_HKCU ? HKEY_CURRENT_USER_ : HKEY_LOCAL_MACHINE_; }
+
+  RegHandle RootKey() const { return root_; }
+  void SetRootKey(RegHandle root);
+  std::uint32_t Access() const { return access_; }
+  RegHandle CurrentKey() const { return current_; }
+  const std::u16string& CurrentPath() const { return currentPath_; }
+
+  bool KeyExists(const std::u16string& Key);
+  bool OpenKey(const std::u16string& Key, bool CanCreate);
+  bool OpenKeyReadOnly(const std::u16string& Key);
+  void CloseKey();
+  bool ValueExists(const std::u16string& Name);
+  TRegDataType GetDataType(const std::u16string& Name);
+  std::int32_t GetDataSize(const std::u16string& Name);
+  std::u16string ReadString(const std::u16string& Name);
+  std::int32_t ReadInteger(const std::u16string& Name);
+  void WriteString(const std::u16string& Name, const std::u16string& Text);
+  void WriteExpandString(const std::u16string& Name, const std::u16string& Text);
+  void WriteInteger(const std::u16string& Name, std::int32_t N);
+  bool DeleteValue(const std::u16string& Name);
+  void GetValueNames(TStringList& List);
+  void GetKeyNames(TStringList& List);
+
+  bool CreateKeyEx(const std::u16string& Key);
+  bool SaveKeyEx(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags);
+  bool RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags);
+  void WriteStringList(const std::u16string& name, const TStringList& list);
+  TStringList ReadStringList(const std::u16string& name);
+
+ private:
+  // Splits a key path into its base handle and the path below it.
+  RegHandle Base(const std::u16string& key, std::u16string* rest) const;
+  std::int32_t Open(const std::u16string& key, std::uint32_t sam, RegHandle* out) const;
+  void WriteTyped(const std::u16string& name, std::uint32_t type, const std::u16string& text);
+  // Queries into the buffer; false when the query fails. The type and byte count come back.
+  bool GetData(const std::u16string& name, std::uint8_t* buffer, std::uint32_t size, std::uint32_t* type,
+               std::uint32_t* got);
+
+  RegBackend& reg_;
+  RegHandle root_ = HKEY_CURRENT_USER_;
+  std::uint32_t access_;
+  RegHandle current_ = 0;
+  std::u16string currentPath_;
+};
+
+}  // namespace kestrow
