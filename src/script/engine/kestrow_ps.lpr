@@ -14,9 +14,11 @@ uses
   ks_api in 'ks_api.pas',
   ks_engine in 'ks_engine.pas';
 
+{ Pascal ignores case: inside this function its own name would hide the
+  constant of the same spelling. }
 function ks_engine_api_version: Int32; cdecl;
 begin
-  Result := KS_ENGINE_API_VERSION;
+  Result := ks_api.KS_ENGINE_API_VERSION;
 end;
 
 function ks_run_script(AnsiText: PAnsiChar; Host: PKsHost; Res: PKsResult): Int32; cdecl;

@@ -11,13 +11,17 @@
   matters on Win64, where the thunk has no unwind data.
 
   Strings: the Free Pascal build of the engine makes "String" an 8-bit string;
-  only the Delphi 2009+ build maps it to UnicodeString. Before the interface is
-  registered, "String" is therefore declared again as the engine's Unicode
-  string type. Type lookups search the newest declaration first, so String in
-  the interface's declarations and in the script's own code means
-  UnicodeString, as with a Unicode build of the engine. The engine's standard
-  routines, declared before, keep their 8-bit strings; the engine converts
-  between both kinds where they meet. }
+  only its Delphi 2009+ build maps it to UnicodeString. Before the interface
+  is registered, the engine's 8-bit "String" type is renamed out of the way
+  and "String" is declared again as the engine's Unicode string type. The
+  script's declarations find types by name from the oldest, host declarations
+  from the newest, so renaming is needed for both to meet the Unicode type.
+  String in the interface's declarations (routine parameters and record
+  fields) and in the script's own code therefore means UnicodeString, as with
+  a Unicode build of the engine. The engine's standard routines (IntToStr,
+  Copy, ExceptionParam, ...) were declared before and keep their 8-bit
+  strings; the engine converts between both kinds where they meet, through
+  the ANSI code page. }
 unit ks_engine;
 
 {$H+}
@@ -32,6 +36,7 @@ function KsRunScript(AnsiText: PAnsiChar; Host: PKsHost; Res: PKsResult): Int32;
 implementation
 
 uses
+  {$IFDEF UNIX}BaseUnix,{$ENDIF}
   SysUtils, Classes, uPSUtils, uPSCompiler, uPSRuntime, uPSComponent;
 
 const
@@ -45,7 +50,7 @@ const
     room reserved for the stack at the start of a run, so it is never copied
     to grow. }
   MaxStackBytes = 4 * 1024 * 1024;
-  MaxStackItems = 128 * 1024;
+  MaxStackItems = 64 * 1024;
   StackReserve = 8 * 1024 * 1024;
 
 type
@@ -263,6 +268,7 @@ procedure TKsScript.DoCompile(Sender: TPSScript);
 var
   C: TPSPascalCompiler;
   Cl: TPSCompileTimeClass;
+  T: TPSType;
 
   procedure AddRoutine(const Decl: tbtstring; Proc: TPSProcPtr);
   var
@@ -275,6 +281,11 @@ var
 
 begin
   C := Sender.Comp;
+  { Make "String" the Unicode string type (see the top of this unit). The
+    engine's standard routines keep the 8-bit type they were declared with. }
+  T := C.FindType('String');
+  if (T <> nil) and (T.BaseType = btString) then
+    T.Name := '!ANSISTRING';
   C.AddType('String', btUnicodeString);
 
   C.AddTypeS('EDIT_TYPES', '(ET_OPTIONAL, ET_MUST)');
@@ -413,7 +424,43 @@ begin
   end;
 end;
 
+{$IFDEF UNIX}
+{ A library gives the host its signal handlers back once it is loaded, so a
+  fault inside the engine (the engine divides by a script's zero without
+  looking) would end the host process. For the time of a run, the RTL's own
+  handlers turn such faults into Pascal exceptions, which the engine reports
+  as run-time errors. }
+procedure InstallDefaultSignalHandler(Signum: LongInt; out OldAct: SigActionRec);
+  external name '_FPC_INSTALLDEFAULTSIGHANDLER';
+
+const
+  GuardedSignals: array[0..3] of cint = (SIGFPE, SIGSEGV, SIGBUS, SIGILL);
+
+type
+  TSignalGuard = array[0..3] of SigActionRec;
+
+procedure GuardSignals(out G: TSignalGuard);
+var
+  I: Integer;
+begin
+  for I := Low(GuardedSignals) to High(GuardedSignals) do
+    InstallDefaultSignalHandler(GuardedSignals[I], G[I]);
+end;
+
+procedure UnguardSignals(const G: TSignalGuard);
+var
+  I: Integer;
+begin
+  for I := Low(GuardedSignals) to High(GuardedSignals) do
+    FpSigAction(GuardedSignals[I], @G[I], nil);
+end;
+{$ENDIF}
+
 function KsRunScript(AnsiText: PAnsiChar; Host: PKsHost; Res: PKsResult): Int32;
+{$IFDEF UNIX}
+var
+  Guard: TSignalGuard;
+{$ENDIF}
 begin
   if Res = nil then Exit(KS_RUN_INTERNAL);
   FillChar(Res^, SizeOf(Res^), 0);
@@ -423,7 +470,18 @@ begin
       PutText(Res, 'ks_run_script: null argument');
       Result := KS_RUN_INTERNAL;
     end else
-      Result := Run(AnsiText, Host, Res);
+    begin
+      {$IFDEF UNIX}
+      GuardSignals(Guard);
+      try
+      {$ENDIF}
+        Result := Run(AnsiText, Host, Res);
+      {$IFDEF UNIX}
+      finally
+        UnguardSignals(Guard);
+      end;
+      {$ENDIF}
+    end;
   except
     on E: Exception do
     begin
