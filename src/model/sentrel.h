@@ -7,6 +7,11 @@
 
 #include "model/mem_item.h"
 
+// windows.h maps RegGetValue to RegGetValueW; the scanner of that name is ours.
+#ifdef RegGetValue
+#undef RegGetValue
+#endif
+
 namespace kestrow {
 
 class TRegistryEx;

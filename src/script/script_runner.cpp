@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "script/engine_library.h"  // first: it may bring windows.h, whose macros sentrel.h undoes
+
 #include "host/library.h"
 #include "model/errors.h"
 #include "model/sentrel.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "script/engine_library.h"
 #include "script/script_text.h"
 
 namespace kestrow {
@@ -216,7 +217,7 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     return false;
   }
 
-  RunContext ctx{this, std::chrono::steady_clock::now() + kScriptTimeLimit};
+  RunContext ctx{this, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
   ks_host host{};
   host.ctx = &ctx;
   host.initialize_type = &InitializeTypeCb;

@@ -96,6 +96,11 @@ void Load() {
   if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
   std::u16string target = g_folder + u"wfx_kestrow.wfx64";
   CopyFileW(reinterpret_cast<const wchar_t*>(source.c_str()), reinterpret_cast<const wchar_t*>(target.c_str()), FALSE);
+  std::u16string engine = u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT);
+  for (auto& c : engine)
+    if (c == u'/') c = u'\\';
+  CopyFileW(reinterpret_cast<const wchar_t*>(engine.c_str()),
+            reinterpret_cast<const wchar_t*>((g_folder + FromUtf8(KESTROW_ENGINE_FILE)).c_str()), FALSE);
   g_module = LoadLibraryW(reinterpret_cast<const wchar_t*>(target.c_str()));
   if (!g_module) {
     std::fprintf(stderr, "cannot load %s\n", ToUtf8(target).c_str());
@@ -126,7 +131,12 @@ void Unload() {
 }
 #else
 void Load() {
-  if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
+  if (g_folder.empty()) {
+    g_folder = MakeFolder(u"plugin");
+    std::string bytes;
+    if (platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT), bytes))
+      platform::WriteWholeFile(g_folder + FromUtf8(KESTROW_ENGINE_FILE), bytes);
+  }
   platform::SetModuleFileNameForTests(g_folder + u"wfx_kestrow.so");
   LibraryStart();
   g_api = PluginApi();

@@ -1,9 +1,0 @@
-#include "model/sentrel.h"
-
-namespace kestrow {
-
-void TSentrel::BuildTemplateMemory() {
-  if (AfterTemplate) AfterTemplate(*this);
-}
-
-}  // namespace kestrow

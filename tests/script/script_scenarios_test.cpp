@@ -1,0 +1,248 @@
+// The start-up script beside the plugin, through the listing, on the real engine.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kestrow {
+namespace {
+
+using test::List;
+using test::Names;
+using test::Plugin;
+using test::Reg;
+
+std::vector<std::u16string> With(std::vector<std::u16string> tail) {
+  std::vector<std::u16string> v = {u".ADD", u".SAVE", u".RESTORE"};
+  v.insert(v.end(), tail.begin(), tail.end());
+  return v;
+}
+
+class ScriptTest : public test::RegistryTest {
+ protected:
+  void SetUp() override {
+    test::RegistryTest::SetUp();
+    test::ReloadPlugin();
+    test::Recorded().Reset();
+  }
+  void TearDown() override {
+    platform::DeleteFileIfExists(ScriptPath());
+    test::RegistryTest::TearDown();
+  }
+  static std::u16string ScriptPath() { return test::PluginFolder() + u"startup.kscr"; }
+  static void Script(const std::string& bytes) { ASSERT_TRUE(platform::WriteWholeFile(ScriptPath(), bytes)); }
+  static std::vector<test::Request> Errors() {
+    std::vector<test::Request> e;
+    for (const auto& r : test::Recorded().requests)
+      if (r.title == u"Error") e.push_back(r);
+    return e;
+  }
+  static std::vector<std::u16string> Root() { return Names(List(u"\\")); }
+};
+
+TEST_F(ScriptTest, WithoutAScriptOnlyTheBuiltInTypesAndNoMessage) {
+  EXPECT_EQ(46u, Root().size());
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+TEST_F(ScriptTest, DeclaresTypesAndAddsValuesAsSpecified) {
+  const std::u16string k = u"Software\\KestrowScript";
+  Own(RT_HKCU, WOW64_64, k);
+  Reg::Str(RT_HKCU, WOW64_64, k, u"present", u"here");
+  Reg::Str(RT_HKCU, WOW64_64, k, u"zother", u"also");
+  for (const char16_t* s : {u"s0", u"s1"}) {
+    Reg::Str(RT_HKCU, WOW64_64, k + u"\\" + s, u"Key", u"k");
+    Reg::Dword(RT_HKCU, WOW64_64, k + u"\\" + s, u"A", 1);
+  }
+  Reg::Dword(RT_HKCU, WOW64_64, k + u"\\nokey", u"A", 1);
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"FromScript", u"x");
+  Script(R"(begin
+  QInitializeType('MUSTTYPE', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('OPTTYPE', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('DUP', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('DUP', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('SCAN0', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('SCAN2', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  QInitializeType('SCAN6', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\Software\KestrowScript');
+  if not QAddValue('musttype', 'missing') then RaiseException(erCustomError, 'lookup');
+  QAddValue('MUSTTYPE', 'present');
+  QAddValue('OPTTYPE', 'missing');
+  QAddValue('OPTTYPE', 'present');
+  QAddValue('OPTTYPE', 'present');
+  QAddValue('DUP', 'present');
+  if QAddValue('NOSUCHTYPE', 'present') then RaiseException(erCustomError, 'undeclared');
+  QAddValue('hkcu_run64', 'FromScript');
+  QAddAllValues('DUP');
+  QScanForValues('SCAN0', 'Key', 0, VAL_INTEGER, 'A', VAL_INTEGER, 'B', VAL_INTEGER, 'C', VAL_INTEGER, 'D');
+  QScanForValues('SCAN2', 'Key', 2, VAL_INTEGER, 'A', VAL_STRING, 'B', VAL_INTEGER, 'C', VAL_INTEGER, 'D');
+  QScanForValues('SCAN6', 'Key', 6, VAL_INTEGER, 'A', VAL_STRING, 'B', VAL_INTEGER, 'C', VAL_STRING, 'D');
+end.
+)");
+  auto root = Root();
+  ASSERT_EQ(53u, root.size());
+  EXPECT_EQ((std::vector<std::u16string>{u"MUSTTYPE", u"OPTTYPE", u"DUP", u"DUP", u"SCAN0", u"SCAN2", u"SCAN6"}),
+            std::vector<std::u16string>(root.begin() + 46, root.end()));
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(With({u"missing", u"present"}), Names(List(u"\\MUSTTYPE")));
+  EXPECT_EQ(With({u"present", u"present"}), Names(List(u"\\OPTTYPE")));
+  EXPECT_EQ(With({u"present", u"present", u"zother"}), Names(List(u"\\DUP")));
+  // Once from the built-in scan, once more from the script: routines do not look for duplicates.
+  EXPECT_EQ(With({u"FromScript", u"FromScript"}), Names(List(u"\\HKCU_RUN64")));
+  EXPECT_EQ(With({u"s0", u"s1"}), Names(List(u"\\SCAN0")));
+  EXPECT_EQ(std::vector<std::u16string>{u"Key"}, Names(List(u"\\SCAN0\\s0")));
+  EXPECT_EQ((std::vector<std::u16string>{u"Key", u"A", u"B"}), Names(List(u"\\SCAN2\\s1")));
+  EXPECT_EQ((std::vector<std::u16string>{u"Key", u"A", u"B", u"C", u"D", u"", u""}), Names(List(u"\\SCAN6\\s0")));
+}
+
+TEST_F(ScriptTest, CompilerMessagesEachGetABoxAndTheScriptDoesNotRun) {
+  Script("begin\n  QInitializeType('X', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a')\n  QAddValue('X');\nend.\n");
+  EXPECT_EQ(46u, Root().size());
+  auto errors = Errors();
+  ASSERT_FALSE(errors.empty());
+  for (const auto& e : errors) {
+    EXPECT_EQ(u"Compiler: ", e.text.substr(0, 10));
+    EXPECT_EQ(RT_MsgOK, test::Recorded().requests[0].type);
+  }
+  // Again at the next listing.
+  test::Recorded().Reset();
+  List(u"\\");
+  EXPECT_EQ(errors.size(), Errors().size());
+}
+
+TEST_F(ScriptTest, HintsAndWarningsAloneShowNothing) {
+  Script("var unused: Integer;\nbegin\n  QInitializeType('HINTED', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a');\nend.\n");
+  EXPECT_EQ(47u, Root().size());
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+TEST_F(ScriptTest, RunTimeErrorsKeepWhatWasAddedAndShowOneBox) {
+  struct Case {
+    const char* failing;
+  } cases[] = {{"RaiseException(erCustomError, 'boom');"},
+               {"QScanForValues('KEPT', 'Key', -1, VAL_INTEGER, '', VAL_INTEGER, '', VAL_INTEGER, '', VAL_INTEGER, '');"},
+               {"QScanForValues('KEPT', 'Key', 100000, VAL_INTEGER, '', VAL_INTEGER, '', VAL_INTEGER, '', VAL_INTEGER, '');"}};
+  for (const auto& c : cases) {
+    test::Recorded().Reset();
+    Script(std::string("begin\n  QInitializeType('KEPT', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, '\\Software');\n"
+                       "  QAddValue('KEPT', 'gone');\n  ") +
+           c.failing + "\n  QInitializeType('NEVER', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a');\nend.\n");
+    auto root = Root();
+    ASSERT_EQ(47u, root.size()) << c.failing;
+    EXPECT_EQ(u"KEPT", root[46]);
+    EXPECT_EQ(With({u"gone"}), Names(List(u"\\KEPT")));
+    test::Recorded().Reset();
+    List(u"\\");
+    auto errors = Errors();
+    ASSERT_EQ(1u, errors.size()) << c.failing;
+    // "<engine text> at <procedure>.<position>"
+    const std::u16string& t = errors[0].text;
+    auto at = t.rfind(u" at ");
+    ASSERT_NE(std::u16string::npos, at) << ToUtf8(t);
+    const std::u16string tail = t.substr(at + 4);
+    auto dot = tail.find(u'.');
+    ASSERT_NE(std::u16string::npos, dot) << ToUtf8(t);
+    EXPECT_FALSE(tail.substr(0, dot).empty());
+    EXPECT_EQ(std::u16string::npos, tail.find_first_not_of(u"0123456789."));
+  }
+}
+
+TEST_F(ScriptTest, FlagsSetByOneRunStayForLaterListingsWithoutAScript) {
+  Script("begin\n  Sentrel.SetConfirmation(True, True, False, True);\n  Sentrel.SetConfiguration(True, False);\nend.\n");
+  List(u"\\");
+  platform::DeleteFileIfExists(ScriptPath());
+  Reg::DeleteKey(RT_HKCU, WOW64_32, test::kRun);
+  List(u"\\HKCU_RUN32");
+  test::Recorded().Reset();
+  auto local = test::W(u"C:\\Tools\\quiet.exe"), remote = test::W(u"\\HKCU_RUN32\\quiet.exe");
+  // No question (ConfirmAdd off) and the missing key is created (CanCreateKey on).
+  EXPECT_EQ(FS_FILE_OK, Plugin().FsPutFileW(local.data(), remote.data(), 0));
+  EXPECT_TRUE(test::Recorded().requests.empty());
+  EXPECT_TRUE(Reg::Get(RT_HKCU, WOW64_32, test::kRun, u"quiet"));
+}
+
+TEST_F(ScriptTest, EncodingsAreReadByTheirByteOrderMark) {
+  const std::u16string body = u"begin QInitializeType('T\u00E9ST', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a'); end.";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t c : body) {
+    le += char(c & 0xFF), le += char(c >> 8);
+    be += char(c >> 8), be += char(c & 0xFF);
+  }
+  const std::string files[] = {"\xEF\xBB\xBF" + ToUtf8(body), le, be, platform::ToAnsi(body)};
+  for (const auto& f : files) {
+    Script(f);
+    auto root = Root();
+    ASSERT_EQ(47u, root.size());
+    EXPECT_EQ(u"T\u00E9ST", root[46]);
+  }
+  EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ScriptTest, AMissingEngineLibraryIsNamedAndTheListingGoesOn) {
+  const std::u16string engine = test::PluginFolder() + FromUtf8(KESTROW_ENGINE_FILE);
+  std::string saved;
+  ASSERT_TRUE(platform::ReadWholeFile(engine, saved));
+  ASSERT_TRUE(platform::DeleteFileIfExists(engine));
+  Script("begin end.");
+  const auto root = Root();
+  platform::WriteWholeFile(engine, saved);
+  EXPECT_EQ(46u, root.size());
+  auto errors = Errors();
+  ASSERT_EQ(1u, errors.size());
+  EXPECT_NE(std::u16string::npos, errors[0].text.find(FromUtf8(KESTROW_ENGINE_FILE))) << ToUtf8(errors[0].text);
+}
+
+TEST_F(ScriptTest, AnEndlessScriptIsStoppedAndWhatItAddedIsKept) {
+  Script("begin\n  QInitializeType('BEFORE', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a');\n  while True do ;\nend.\n");
+  const auto start = std::chrono::steady_clock::now();
+  auto root = Root();
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(47u, root.size());
+  EXPECT_EQ(u"BEFORE", root[46]);
+  auto errors = Errors();
+  ASSERT_EQ(1u, errors.size());
+  EXPECT_NE(std::u16string::npos, errors[0].text.find(u"stopped")) << ToUtf8(errors[0].text);
+  EXPECT_LT(seconds, 30.0);
+}
+
+TEST_F(ScriptTest, EndlessRecursionEndsAsARunTimeError) {
+  Script("procedure Down(n: Integer);\nbegin\n  Down(n + 1);\nend;\nbegin\n  Down(0);\nend.\n");
+  EXPECT_EQ(46u, Root().size());
+  EXPECT_EQ(1u, Errors().size());
+}
+
+#ifdef _WIN32
+TEST_F(ScriptTest, AScriptThatCannotBeReadIsNamed) {
+  Script("begin end.");
+  const std::u16string path = ScriptPath();
+  HANDLE lock = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  const auto root = Root();
+  CloseHandle(lock);
+  EXPECT_EQ(46u, root.size());
+  auto errors = Errors();
+  ASSERT_EQ(1u, errors.size());
+  EXPECT_NE(std::u16string::npos, errors[0].text.find(u"startup.kscr"));
+}
+#endif
+
+TEST_F(ScriptTest, TheSampleScriptRuns) {
+  std::string sample;
+  ASSERT_TRUE(platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_SAMPLE_SCRIPT), sample));
+  Script(sample);
+  auto root = Root();
+  EXPECT_TRUE(Errors().empty()) << ToUtf8(Errors().empty() ? u"" : Errors()[0].text);
+  EXPECT_GT(root.size(), 60u);
+  EXPECT_NE(root.end(), std::find(root.begin(), root.end(), u"HKLM_BOOTEXECUTE"));
+}
+
+}  // namespace
+}  // namespace kestrow
