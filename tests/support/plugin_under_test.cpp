@@ -48,19 +48,17 @@ void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
 
 std::int32_t KS_STDCALL ProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
 
+// A folder in the build tree, outside the temporary folder.
 std::u16string WorkingFolder() {
-#ifdef _WIN32
-  wchar_t buf[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, buf);
-  return std::u16string(reinterpret_cast<const char16_t*>(buf));
-#else
-  char buf[4096] = {};
-  if (!getcwd(buf, sizeof buf)) return u"Z:\\tmp";
-  std::u16string w = u"Z:" + FromUtf8(buf);
+  std::u16string w = u"Z:" + FromUtf8(KESTROW_TEST_OUTSIDE_DIR);
   for (auto& c : w)
     if (c == u'/') c = u'\\';
-  return w;
+#ifdef _WIN32
+  CreateDirectoryW(reinterpret_cast<const wchar_t*>(w.c_str()), nullptr);
+#else
+  ::mkdir(KESTROW_TEST_OUTSIDE_DIR, 0755);
 #endif
+  return w;
 }
 
 std::u16string MakeFolder(const std::u16string& tag, bool outsideTemp = false) {
