@@ -130,6 +130,7 @@ class TFormWindow {
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   bool Create();
   void CreateControl(const TControlLayout& c);
+  int TextWidth(const std::u16string& text) const;
   HWND Control(TControlId id) const {
     auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second;
@@ -255,6 +256,17 @@ bool TFormWindow::PreviewKey(const MSG& msg) {
   return true;
 }
 
+int TFormWindow::TextWidth(const std::u16string& text) const {
+  // A label is as wide as its text, whatever the font's metrics on this system.
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, W(text), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  return size.cx;
+}
+
 void TFormWindow::CreateControl(const TControlLayout& c) {
   const TField& f = form_.Field(c.id);
   DWORD style = WS_CHILD | WS_VISIBLE;
@@ -264,7 +276,7 @@ void TFormWindow::CreateControl(const TControlLayout& c) {
   std::u16string text = f.Text;
   switch (c.kind) {
     case TControlKind::Label:
-      style |= SS_LEFT | SS_NOPREFIX;
+      style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
       break;
     case TControlKind::SunkenText:
       style |= (c.centered ? SS_CENTER : SS_LEFTNOWORDWRAP) | SS_SUNKEN | SS_NOPREFIX;
@@ -300,7 +312,9 @@ void TFormWindow::CreateControl(const TControlLayout& c) {
       break;
   }
   if (c.tabStop) style |= WS_TABSTOP;
-  HWND h = CreateWindowExW(ex, cls, W(text), style, S(c.left), S(c.top), S(c.width), height, hwnd_,
+  int width = S(c.width);
+  if (c.kind == TControlKind::Label) width = std::max(width, TextWidth(text));
+  HWND h = CreateWindowExW(ex, cls, W(text), style, S(c.left), S(c.top), width, height, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ThisModule(), nullptr);
   if (!h) return;
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? boldFont_ : font_), FALSE);
@@ -478,6 +492,16 @@ LRESULT TFormWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close(mrCancel);
       return 0;
+    case WM_NEXTDLGCTL: {
+      // A memo passes Tab on to its form this way, as it would to a dialog box.
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                 : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0 ? TRUE : FALSE);
+      if (next) {
+        SetFocus(next);
+        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
+      }
+      return 0;
+    }
     case WM_COMMAND: {
       const auto id = static_cast<TControlId>(LOWORD(wParam));
       const UINT code = HIWORD(wParam);

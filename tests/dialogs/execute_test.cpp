@@ -164,6 +164,7 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
        {}, u"", FS_EXEC_YOURSELF, 0, nullptr, {}, "", true},
   };
   // "saving over a file" needs a file there; "restoring" uses the file "saving" wrote.
+  platform::DeleteFileIfExists(keyFile);
   ASSERT_TRUE(platform::WriteWholeFile(other, "not a key file"));
   for (const auto& c : cases) {
 #ifdef _WIN32
