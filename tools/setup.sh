@@ -7,7 +7,7 @@ export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
 mkdir -p "$KESTROW_CACHE"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-          mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick
+          mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick fonts-wine
           fp-compiler-3.2.2 fp-units-rtl-3.2.2 fp-units-base-3.2.2 fp-utils-3.2.2 lazarus-src fpc-source-3.2.2 zip unzip)
 missing=()
 for p in "${packages[@]}"; do
@@ -41,3 +41,9 @@ make_prefix() {
 }
 make_prefix "$KESTROW_CACHE/wine-test"
 make_prefix "$KESTROW_CACHE/wine-run"
+# The dialogs use Tahoma: Wine's own fonts, which this Wine finds only in the prefix's font folder.
+for prefix in "$KESTROW_CACHE/wine-test" "$KESTROW_CACHE/wine-run"; do
+  for font in /usr/share/wine/fonts/*; do
+    [ -e "$font" ] && ln -sf "$font" "$prefix/drive_c/windows/Fonts/"
+  done
+done

@@ -18,6 +18,7 @@ KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE Hdl, KsFindDataA* FindData);
 KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE Hdl);
 KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen);
 KS_EXPORT void KS_STDCALL FsSetDefaultParams(FsDefaultParamStruct* dps);
+KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND MainWin, KS_WCHAR* RemoteName, KS_WCHAR* Verb);
 KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t CopyFlags,
                                              RemoteInfoStruct* ri);
 KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t CopyFlags);

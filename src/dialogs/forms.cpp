@@ -1,0 +1,224 @@
+#include "dialogs/forms.h"
+
+#include "dialogs/user_interface.h"
+#include "host/library.h"
+#include "model/description.h"
+#include "model/sentrel.h"
+#include "registry/comma_text.h"
+
+namespace kestrow {
+
+namespace {
+
+constexpr std::uint16_t kEscapeKey = 27;
+
+const char16_t* const kConfirmTitle = u"Confirm";
+const char16_t* const kConfirmWrite = u"Do you want to write new value?";
+const char16_t* const kNotWrittenLog = u"Value not written!";
+const char16_t* const kWriteFailed = u"Registry write failed.\r\nCheck rights and user elevation!";
+
+// The value controls by value type: the active one editable with the window colour, the other
+// read-only with the button-face colour.
+void PrepareValueControls(TForm& form, VALUE_TYPES type) {
+  TField& single = form.Field(idValue);
+  TField& lines = form.Field(idValueLines);
+  const bool multi = type == VAL_MULTISZ;
+  single.ReadOnly = multi;
+  single.Color = multi ? clBtnFace : clWindow;
+  single.NumbersOnly = type == VAL_INTEGER;
+  lines.ReadOnly = !multi;
+  lines.Color = multi ? clWindow : clBtnFace;
+}
+
+void ReportWriteFailure() {
+  LogImportantError(kNotWrittenLog);
+  ShowError(kWriteFailed);
+}
+
+// The text the dialog hands to the write: the memo's lines as comma text for a multi-string,
+// the value field otherwise.
+std::u16string NewValueText(TForm& form, VALUE_TYPES type) {
+  if (type == VAL_MULTISZ) return JoinCommaText(form.Field(idValueLines).Lines);
+  return form.Field(idValue).Text;
+}
+
+}  // namespace
+
+bool TField::Accepts(char16_t c) const {
+  if (ReadOnly) return false;
+  if (NumbersOnly) return c >= u'0' && c <= u'9';
+  return true;
+}
+
+TForm::TForm(const TFormLayout& layout) : layout_(layout) {
+  for (const auto& c : layout.controls) {
+    TField f;
+    f.Text = c.text;
+    f.ReadOnly = c.readOnly;
+    f.Color = c.color;
+    fields_.emplace(c.id, std::move(f));
+  }
+}
+
+TField& TForm::Field(TControlId id) { return fields_[id]; }
+
+const TField& TForm::Field(TControlId id) const {
+  static const TField none;
+  auto it = fields_.find(id);
+  return it == fields_.end() ? none : it->second;
+}
+
+bool TForm::FormKeyDown(std::uint16_t) { return false; }
+
+std::vector<std::u16string> SplitLines(const std::u16string& text) {
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char16_t c = text[i++];
+    if (c == u'\r' || c == u'\n') {
+      if (c == u'\r' && i < text.size() && text[i] == u'\n') ++i;
+      lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::u16string JoinLines(const std::vector<std::u16string>& lines) {
+  std::u16string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += u"\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+std::u16string TypeNameText(VALUE_TYPES v) { return EnumText(v); }
+std::u16string TypeNameText(EDIT_TYPES v) { return EnumText(v); }
+std::u16string TypeNameText(ROOT_TYPES v) { return EnumText(v); }
+
+// ---- Edit value dialog ----
+
+TEditForm::TEditForm(const TMemItem& Mi) : TForm(EditFormLayout()) {
+  const TItemType& type = Mi.ItemType;
+  lbValueType().Text = TypeNameText(type.ValueType);
+  lbEditType().Text = TypeNameText(type.EditType);
+  lbRootType().Text = TypeNameText(type.RootType);
+  lbPath().Text = Mi.Address;
+  lbValueName().Text = Mi.ValueName;
+  lbTypeID().Text = type.TypeID;
+
+  PrepareValueControls(*this, type.ValueType);
+  switch (type.ValueType) {
+    case VAL_INTEGER:
+      edValue().Text = Mi.Value.IsNull() ? u"-1" : ValueToText(Mi.Value);
+      break;
+    case VAL_MULTISZ:
+      edlValue().Lines = SplitCommaText(Mi.Value.IsNull() ? std::u16string() : ValueToText(Mi.Value));
+      break;
+    default:
+      edValue().Text = Mi.Value.IsNull() ? std::u16string() : ValueToText(Mi.Value);
+      break;
+  }
+}
+
+TControlId TEditForm::FormActivate() {
+  if (!activateAttached_) return idNone;
+  activateAttached_ = false;
+  return edValue().ReadOnly ? idValueLines : idValue;
+}
+
+bool TEditForm::FormKeyDown(std::uint16_t key) {
+  if (key != kEscapeKey) return false;
+  ModalResult = mrCancel;
+  return true;
+}
+
+bool ShowEdForm(TSentrel& sentrel, const TMemItem& Mi) {
+  TEditForm form(Mi);
+  UserInterface().ShowModal(form);
+  if (form.ModalResult != mrOk) return false;
+  if (sentrel.fConfirmChange && !AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  const std::u16string text = NewValueText(form, Mi.ItemType.ValueType);
+  // The key is never created from this dialog.
+  const bool written = sentrel.ApplyNewValue(Mi, TValue::Text(text), false);
+  if (!written) ReportWriteFailure();
+  return written;
+}
+
+// ---- Add value dialog ----
+
+TAddForm::TAddForm(const TMemItem& item) : TForm(AddFormLayout()) {
+  const TItemType& type = item.ItemType;
+  lbValueType().Text = TypeNameText(type.ValueType);
+  lbEditType().Text = TypeNameText(type.EditType);
+  lbRootType().Text = TypeNameText(type.RootType);
+  sAddr = item.Address;
+  cbFolderName().Text.clear();
+  cbFolderNameChange();
+  lbTypeID().Text = type.TypeID;
+  PrepareValueControls(*this, type.ValueType);
+}
+
+void TAddForm::cbFolderNameChange() {
+  std::u16string path = sAddr;
+  if (path.empty() || path.back() != u'\\') path += u'\\';
+  edPath().Text = path + cbFolderName().Text;
+}
+
+TControlId TAddForm::FormActivate() {
+  if (!activateAttached_) return idNone;
+  activateAttached_ = false;
+  return idFolderName;
+}
+
+bool TAddForm::FormKeyDown(std::uint16_t key) {
+  if (key != kEscapeKey) return false;
+  ModalResult = mrCancel;
+  return true;
+}
+
+void TAddForm::Changed(TControlId id) {
+  if (id == idFolderName) cbFolderNameChange();
+}
+
+bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
+  // The new value as an item of the type that is not part of the tree.
+  TMemItem item(ELT_ITEM, Mi.Parent);
+  item.ItemType = Mi.ItemType;
+  item.Address = Mi.Address;
+  item.ValueName.clear();
+  item.Value = TValue();
+
+  TAddForm form(item);
+  UserInterface().ShowModal(form);
+  if (form.ModalResult != mrOk) return false;
+  if (form.edPath().Text.empty()) return false;
+  if (sentrel.fConfirmAdd && !AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  // An empty name writes the key's default value.
+  item.ValueName = form.edValueName().Text;
+  item.Address = form.edPath().Text;
+  // A folder name always creates its subkey; a hand-made path only when the flag allows it.
+  const bool createKey = !form.cbFolderName().Text.empty() || sentrel.fCanCreateKey;
+  const std::u16string text = NewValueText(form, item.ItemType.ValueType);
+  const bool written = sentrel.ApplyNewValue(item, TValue::Text(text), createKey);
+  if (!written) ReportWriteFailure();
+  return written;
+}
+
+// ---- About dialog ----
+
+TInfoForm::TInfoForm() : TForm(InfoFormLayout()) {
+  StaticText1().Text = u"Kestrow " KESTROW_VERSION;
+}
+
+void ShowInfoForm() {
+  TInfoForm form;
+  UserInterface().ShowModal(form);
+}
+
+}  // namespace kestrow

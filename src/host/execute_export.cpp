@@ -1,0 +1,71 @@
+// Opening an entry and the properties of the root: the plugin's command dispatcher.
+#include "dialogs/forms.h"
+#include "dialogs/user_interface.h"
+#include "host/exports.h"
+#include "host/guard.h"
+#include "host/library.h"
+#include "host/wide.h"
+#include "model/names.h"
+#include "model/sentrel.h"
+
+using namespace kestrow;
+
+namespace {
+
+// Asks for a key file and saves or restores the type's key with it.
+bool RunKeyFileCommand(TSentrel& sentrel, const TMemItem& command, bool save) {
+  TKeyFileDialog dialog;
+  dialog.Save = save;
+  const auto fileName = UserInterface().ChooseFile(dialog);
+  if (!fileName) return false;
+  return save ? sentrel.SaveKey(command, *fileName) : sentrel.RestoreKey(command, *fileName);
+}
+
+std::int32_t Succeeded(bool done) {
+  if (!done) return FS_EXEC_ERROR;
+  UserInterface().RequestRefresh();
+  return FS_EXEC_OK;
+}
+
+std::int32_t Open(const std::u16string& path) {
+  TSentrel* sentrel = Library().Sentrel.get();
+  if (!sentrel) return FS_EXEC_ERROR;
+  const std::u16string dirPart = DirectoryPart(path);
+  const std::u16string name = NamePart(path);
+  TMemItem* node = nullptr;
+  if (TMemItem* dir = sentrel->GetLastParentByPath(dirPart)) {
+    node = sentrel->FindElementByName(dir, name);
+  } else if (dirPart == u"\\") {
+    // A type directory lies in the root, which no node stands for.
+    node = sentrel->FindElementByName(nullptr, name);
+    if (node && node->ElementType != ELT_DIRECTORY) node = nullptr;
+  }
+  if (!node) return FS_EXEC_ERROR;
+
+  switch (node->ElementType) {
+    case ELT_ITEM:
+      return Succeeded(ShowEdForm(*sentrel, *node));
+    case ELT_COMMAND:
+      if (SameName(name, u".ADD")) return Succeeded(ShowAddForm(*sentrel, *node));
+      if (SameName(name, u".SAVE")) return Succeeded(RunKeyFileCommand(*sentrel, *node, true));
+      if (SameName(name, u".RESTORE")) return Succeeded(RunKeyFileCommand(*sentrel, *node, false));
+      return FS_EXEC_YOURSELF;
+    case ELT_DIRECTORY:
+      return FS_EXEC_OK;
+  }
+  return FS_EXEC_ERROR;
+}
+
+}  // namespace
+
+KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, KS_WCHAR* Verb) {
+  return Guarded(FS_EXEC_ERROR, [&]() -> std::int32_t {
+    const std::u16string path = FromHost(RemoteName);
+    if (SameName(FromHost(Verb), u"properties")) {
+      if (path == u"\\") ShowInfoForm();
+      return FS_EXEC_OK;
+    }
+    // Every other verb opens the entry.
+    return Open(path);
+  });
+}

@@ -1,0 +1,25 @@
+# The dialog and command tests; included by tests/CMakeLists.txt.
+function(kestrow_windows_path out path)
+  string(REPLACE "/" "\\\\" _p "Z:${path}")
+  set(${out} "${_p}" PARENT_SCOPE)
+endfunction()
+
+kestrow_gtest(dialogs_test dialogs/dialogs_test.cpp dialogs/user_driver.cpp)
+kestrow_gtest(execute_test dialogs/execute_test.cpp dialogs/user_driver.cpp)
+kestrow_about_resources(dialogs_test)
+
+set(_screenshots ${CMAKE_BINARY_DIR}/screenshots)
+file(MAKE_DIRECTORY ${_screenshots})
+if(KESTROW_WINDOWS)
+  kestrow_windows_path(_picture ${KESTROW_ABOUT_PICTURE})
+  kestrow_windows_path(_shots ${_screenshots})
+  kestrow_windows_path(_plugin ${CMAKE_BINARY_DIR}/bin/${KESTROW_DLL_NAME})
+else()
+  set(_picture ${KESTROW_ABOUT_PICTURE})
+  set(_shots ${_screenshots})
+  set(_plugin "")
+endif()
+foreach(_t dialogs_test execute_test)
+  target_compile_definitions(${_t} PRIVATE KESTROW_ABOUT_PICTURE="${_picture}" KESTROW_SCREENSHOT_DIR="${_shots}"
+                                           KESTROW_PLUGIN_FILE="${_plugin}")
+endforeach()
