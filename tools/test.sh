@@ -8,8 +8,9 @@ for preset in native native-asan win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-./tools/xvfb.sh
-export DISPLAY=:99
+source ./tools/xvfb.sh
+# A wineserver left from an interrupted run would keep windows on a display that is gone.
+WINEPREFIX="$KESTROW_CACHE/wine-test" /usr/lib/wine/wineserver -k 2>/dev/null || true
 WINEPREFIX="$KESTROW_CACHE/wine-test" /usr/lib/wine/wineserver -p 2>/dev/null || true
 # Start Wine's own background processes now, detached from ctest's output pipes: started by a
 # test, they would hold its pipe open and ctest would wait for them forever.

@@ -48,6 +48,17 @@ void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
 
 std::int32_t KS_STDCALL ProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
 
+#ifndef _WIN32
+// The plugin's temporary folder is $TMPDIR. A build tree under /tmp would put the folders the
+// tests use as "outside the temporary folder" inside it, so every test process gets a temporary
+// folder of its own beside them, before anything asks for it.
+[[maybe_unused]] const bool g_ownTemp = [] {
+  const std::string dir = std::string(KESTROW_TEST_OUTSIDE_DIR) + "-temp";
+  ::mkdir(dir.c_str(), 0755);
+  return ::setenv("TMPDIR", dir.c_str(), 1) == 0;
+}();
+#endif
+
 // A folder in the build tree, outside the temporary folder.
 std::u16string WorkingFolder() {
   std::u16string w = u"Z:" + FromUtf8(KESTROW_TEST_OUTSIDE_DIR);
