@@ -8,7 +8,7 @@ mkdir -p "$KESTROW_CACHE"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
           mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb xauth imagemagick fonts-wine
-          fp-compiler-3.2.2 fp-units-rtl-3.2.2 fp-units-base-3.2.2 fp-utils-3.2.2 lazarus-src fpc-source-3.2.2 zip unzip)
+          fp-compiler-3.2.2 fp-units-rtl-3.2.2 fp-units-base-3.2.2 fp-utils-3.2.2 lazarus-src fpc-source-3.2.2 zip unzip x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

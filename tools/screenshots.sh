@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Makes the README's pictures in docs/: the listing as the command-line host prints it, and the
+# edit, add and About dialogs as the host opens them under wine64, on an X server of this run's own.
+# Run after ./tools/run.sh has built the plugin. The Run key of the run prefix gets a value "Tool".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
+export KESTROW_WINEPREFIX="$KESTROW_CACHE/wine-run"
+source ./tools/xvfb.sh
+plugin="$(pwd)/build/win64/bin/wfx_kestrow.wfx64"
+host() { ./tools/wine-run.sh build/win64/bin/kestrow_host.exe "$plugin" "$@"; }
+WINEPREFIX="$KESTROW_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Tool \
+  /d 'C:\Tools\tool.exe' /f >/dev/null 2>&1
+
+text="$(mktemp)"
+{
+  echo '> kestrow_host ls \'
+  host ls '\' | sed -n '1,8p'
+  echo '      ...'
+  host ls '\' | tail -n 2
+  echo
+  echo '> kestrow_host ls \HKCU_RUN64'
+  host ls '\HKCU_RUN64'
+  echo
+  echo '> kestrow_host get \HKCU_RUN64\Tool tool.txt'
+  host get '\HKCU_RUN64\Tool' 'C:\tool.txt' >/dev/null
+  sed '1s/^\xEF\xBB\xBF//; s/\r$//' "$KESTROW_WINEPREFIX/drive_c/tool.txt"
+} | tr -d '\r' >"$text"
+# A label takes the text itself (reading it from a file is refused by the usual policy); it reads
+# backslashes and percent signs as escapes, so they are doubled.
+convert -background '#1e1e1e' -fill '#e0e0e0' -font DejaVu-Sans-Mono -pointsize 13 \
+  label:"$(sed 's/\\/\\\\/g; s/%/%%/g' "$text")" -bordercolor '#1e1e1e' -border 12 docs/listing.png
+rm -f "$text"
+
+# Opens PATH with VERB in the host, waits for the window "Kestrow", takes its picture, closes it.
+shoot() {
+  local path="$1" verb="$2" out="$3" id=""
+  host --no exec "$path" "$verb" >/dev/null 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do
+    id="$(xwininfo -root -tree 2>/dev/null | awk '/"Kestrow"/ {print $1; exit}')"
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  if [ -z "$id" ]; then
+    echo "screenshots: no window for $path" >&2
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  sleep 0.5
+  import -window "$id" "$out"
+  WINEPREFIX="$KESTROW_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+shoot '\HKCU_RUN64\Tool' open docs/edit-dialog.png
+shoot '\HKCU_RUN64\.ADD' open docs/add-dialog.png
+shoot '\' properties docs/about-dialog.png
+ls -l docs/*.png
