@@ -18,6 +18,9 @@ for line in "[plugininstall]" "type=wfx" "file=wfx_kestrow.wfx" "defaultdir=kest
   grep -qxF "$line" <<<"$inf" || { echo "pluginst.inf lacks: $line"; exit 1; }
 done
 grep -q '^description=.' <<<"$inf" || { echo "pluginst.inf lacks a description"; exit 1; }
+# Stripping keeps the export tables.
+./tools/check-exports.sh i686-w64-mingw32-objdump "$dir/wfx_kestrow.wfx" src/host/exports.txt >/dev/null
+./tools/check-exports.sh x86_64-w64-mingw32-objdump "$dir/wfx_kestrow.wfx64" src/host/exports.txt >/dev/null
 listing="$(./tools/wine-run.sh build/win64/bin/kestrow_host.exe "$dir/wfx_kestrow.wfx64" ls '\' | tr -d '\r')"
 grep -qx '<DIR> HKLM_WINLOGON32' <<<"$listing" || { echo "$listing"; exit 1; }
 grep -qx '46 entries' <<<"$listing" || { echo "$listing"; exit 1; }

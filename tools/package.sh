@@ -6,9 +6,12 @@ cd "$(dirname "$0")/.."
 version="$(tr -d ' \n' < VERSION)"
 stage="build/package/kestrow"
 rm -rf build/package && mkdir -p "$stage" dist
-cp build/win32/bin/wfx_kestrow.wfx build/win64/bin/wfx_kestrow.wfx64 "$stage/"
-for f in build/win32/bin/kestrow_ps32.dll build/win64/bin/kestrow_ps64.dll; do
-  [ -f "$f" ] && cp "$f" "$stage/"
+# The build tree keeps the debugging information; the archive gets stripped copies.
+for f in build/win32/bin/wfx_kestrow.wfx build/win32/bin/kestrow_ps32.dll; do
+  i686-w64-mingw32-strip -o "$stage/$(basename "$f")" "$f"
+done
+for f in build/win64/bin/wfx_kestrow.wfx64 build/win64/bin/kestrow_ps64.dll; do
+  x86_64-w64-mingw32-strip -o "$stage/$(basename "$f")" "$f"
 done
 cp resources/startup.kscr.sample "$stage/"
 sed "s/@VERSION@/$version/" resources/readme.txt.in | sed 's/$/\r/' > "$stage/readme.txt"
@@ -18,6 +21,6 @@ printf '[plugininstall]\r\ndescription=Kestrow %s: the registry autostart locati
 find "$stage" -exec touch -d "2026-01-01 00:00:00" {} +
 rm -f "dist/kestrow-$version.zip"
 (cd "$stage" && zip -X -q -D "../../../dist/kestrow-$version.zip" pluginst.inf readme.txt wfx_kestrow.wfx \
-  wfx_kestrow.wfx64 $(ls kestrow_ps*.dll 2>/dev/null) startup.kscr.sample)
+  wfx_kestrow.wfx64 kestrow_ps32.dll kestrow_ps64.dll startup.kscr.sample)
 echo "dist/kestrow-$version.zip:"
 unzip -l "dist/kestrow-$version.zip" | tail -n +2
