@@ -48,6 +48,10 @@ bool EnablePrivilege(const std::u16string& name, bool enable);
 // True when the plugin runs under Wine rather than on Windows.
 bool RunningOnWine();
 
+// Runs work on a thread of its own whose stack reserves the given number of bytes, and waits for
+// it. Where no such thread can be made, work runs on the calling thread. Work must not throw.
+void RunOnLargeStack(std::size_t stackBytes, void (*work)(void*), void* arg);
+
 }  // namespace kestrow::platform
 
 namespace kestrow::platform {

@@ -1,6 +1,7 @@
 // Linux stand-in for the Windows services the core needs. Paths are Windows-style: a drive
 // letter is dropped and "\" becomes "/", as Wine's Z: drive maps the Linux root.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,6 +161,36 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
 }
 
 bool RunningOnWine() { return false; }
+
+namespace {
+struct StackWork {
+  void (*work)(void*);
+  void* arg;
+};
+
+void* RunStackWork(void* p) {
+  auto* w = static_cast<StackWork*>(p);
+  w->work(w->arg);
+  return nullptr;
+}
+}  // namespace
+
+void RunOnLargeStack(std::size_t stackBytes, void (*work)(void*), void* arg) {
+  StackWork w{work, arg};
+  pthread_attr_t attr;
+  bool started = false;
+  pthread_t thread;
+  if (pthread_attr_init(&attr) == 0) {
+    started = pthread_attr_setstacksize(&attr, stackBytes) == 0 &&
+              pthread_create(&thread, &attr, &RunStackWork, &w) == 0;
+    pthread_attr_destroy(&attr);
+  }
+  if (!started) {
+    work(arg);
+    return;
+  }
+  pthread_join(thread, nullptr);
+}
 
 }  // namespace kestrow::platform
 

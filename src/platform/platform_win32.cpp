@@ -152,6 +152,36 @@ bool RunningOnWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+namespace {
+struct StackWork {
+  void (*work)(void*);
+  void* arg;
+};
+
+DWORD WINAPI RunStackWork(void* p) {
+  auto* w = static_cast<StackWork*>(p);
+  w->work(w->arg);
+  return 0;
+}
+
+struct ThreadHandle {
+  HANDLE h;
+  ~ThreadHandle() {
+    if (h) CloseHandle(h);
+  }
+};
+}  // namespace
+
+void RunOnLargeStack(std::size_t stackBytes, void (*work)(void*), void* arg) {
+  StackWork w{work, arg};
+  ThreadHandle thread{CreateThread(nullptr, stackBytes, &RunStackWork, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)};
+  if (!thread.h) {
+    work(arg);
+    return;
+  }
+  WaitForSingleObject(thread.h, INFINITE);
+}
+
 }  // namespace kestrow::platform
 
 namespace kestrow::platform {

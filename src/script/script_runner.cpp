@@ -26,6 +26,17 @@ constexpr std::chrono::milliseconds kScriptTimeLimit{3000};
 // negative count instead of flooding the tree.
 constexpr std::int32_t kMaxExtraValues = 256;
 
+// The engine's compiler descends recursively into nested expressions and statements, a few
+// hundred bytes of stack per level. It runs on a thread with a large stack of its own, so a
+// deeply nested script meets the engine's own limits and not the end of the file manager's stack.
+// Address space is only reserved, and committed as the stack grows.
+constexpr std::size_t kScriptStackBytes = sizeof(void*) >= 8 ? std::size_t(256) << 20 : std::size_t(64) << 20;
+
+// The engine's compile time grows faster than the script: 16,000 statements compile in about a
+// second, twice as many in more than five. A start-up script declares a few dozen locations in a
+// few kilobytes; one larger than this is refused, so no script can hold up a listing for long.
+constexpr std::size_t kMaxScriptBytes = std::size_t(128) << 10;
+
 struct RunContext {
   TSentrel* sentrel;
   std::chrono::steady_clock::time_point deadline;
@@ -209,6 +220,11 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     return false;
   }
   const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
+  if (ansi.size() > kMaxScriptBytes) {
+    ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(static_cast<long long>(kMaxScriptBytes >> 10)) +
+              u" KiB; it did not run.");
+    return false;
+  }
 
   const script::EngineLibrary engine = script::EngineLibrary::Load(EngineFolder());
   if (!engine.Loaded()) {
@@ -229,7 +245,21 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
   host.compiler_message = &CompilerMessageCb;
   host.should_stop = &ShouldStopCb;
   ks_result result{};
-  const std::int32_t status = engine.Run(ansi.c_str(), host, result);
+  struct EngineCall {
+    const script::EngineLibrary& engine;
+    const char* text;
+    const ks_host& host;
+    ks_result& result;
+    std::int32_t status;
+  } call{engine, ansi.c_str(), host, result, KS_RUN_INTERNAL};
+  platform::RunOnLargeStack(
+      kScriptStackBytes,
+      [](void* p) {
+        auto* c = static_cast<EngineCall*>(p);
+        c->status = c->engine.Run(c->text, c->host, c->result);
+      },
+      &call);
+  const std::int32_t status = call.status;
   const std::u16string message = FromKs(result.message);
 
   switch (status) {
@@ -247,7 +277,8 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
                 Decimal(kScriptTimeLimit.count() / 1000) + u" seconds; what it added until then is listed.");
       return false;
     default:
-      ShowError(u"The start-up script could not run: " + message);
+      ShowError(u"The start-up script could not run: " +
+                (message.empty() ? std::u16string(u"the script engine failed.") : message));
       return false;
   }
 }

@@ -218,6 +218,58 @@ TEST_F(ScriptTest, EndlessRecursionEndsAsARunTimeError) {
   EXPECT_EQ(1u, Errors().size());
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// The engine's compiler descends once per level of nesting; on the file manager's own stack a few
+// thousand levels were enough to end the process.
+TEST_F(ScriptTest, DeeplyNestedScriptsCompileAndRun) {
+  const struct {
+    const char* name;
+    std::string body;
+  } cases[] = {
+      {"parentheses", "x := " + Repeat("(", 50000) + "1" + Repeat(")", 50000) + ";"},
+      {"unary minus", "x := " + Repeat("- ", 50000) + "1;"},
+      {"a long sum", "x := 1" + Repeat("+1", 50000) + ";"},
+      {"blocks", Repeat("begin ", 12000) + Repeat("end ", 12000) + ";"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::Recorded().Reset();
+    Script("var x: Integer;\nbegin\n" + c.body +
+           "\nQInitializeType('DEEP', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, 'a');\nend.\n");
+    const auto root = Root();
+    EXPECT_TRUE(Errors().empty()) << ToUtf8(Errors().empty() ? u"" : Errors()[0].text);
+    ASSERT_EQ(47u, root.size());
+    EXPECT_EQ(u"DEEP", root[46]);
+  }
+}
+
+TEST_F(ScriptTest, AScriptLargerThan128KiBIsNotRun) {
+  const std::string head = "begin\n  QInitializeType('BIG', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, 'a');\nend.\n";
+  for (const std::size_t size : {std::size_t(128) << 10, (std::size_t(128) << 10) + 1}) {
+    SCOPED_TRACE(size);
+    test::Recorded().Reset();
+    std::string text = head + "{";
+    text += std::string(size - text.size() - 1, 'x') + "}";
+    ASSERT_EQ(size, text.size());
+    Script(text);
+    const auto root = Root();
+    const auto errors = Errors();
+    if (size == std::size_t(128) << 10) {
+      EXPECT_TRUE(errors.empty());
+      EXPECT_EQ(47u, root.size());
+    } else {
+      EXPECT_EQ(46u, root.size());
+      ASSERT_EQ(1u, errors.size());
+      EXPECT_NE(std::u16string::npos, errors[0].text.find(u"startup.kscr is larger than 128 KiB")) << ToUtf8(errors[0].text);
+    }
+  }
+}
+
 #ifdef _WIN32
 TEST_F(ScriptTest, AScriptThatCannotBeReadIsNamed) {
   Script("begin end.");
