@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/forms.h"
+#include "dialogs/user_interface.h"
 #include "host/exports.h"
 #include "host/library.h"
 #include "model/builtin_types.h"
@@ -59,6 +61,40 @@ std::vector<KS_WCHAR> W(const std::u16string& s) {
   return b;
 }
 
+// The user at the dialogs: types arbitrary text into the editable fields, presses keys, and
+// closes with OK or Cancel; chooses one of the local files in the file dialogs, or cancels.
+class FuzzUser : public TUserInterface {
+ public:
+  Input* in = nullptr;
+  std::u16string scratch;
+  void ShowModal(TForm& form) override {
+    static const TControlId editable[] = {idFolderName, idPath, idValueName, idValue, idValueLines};
+    form.FormActivate();
+    const int steps = in->Byte() % 5;
+    for (int i = 0; i < steps && !in->Empty(); ++i) {
+      const TControlId id = editable[in->Byte() % 5];
+      if (!form.Layout().Find(id)) continue;
+      TField& f = form.Field(id);
+      if (f.ReadOnly) continue;
+      std::u16string typed;
+      for (char16_t c : in->Text())
+        if (f.Accepts(c)) typed += c;
+      if (id == idValueLines) f.Lines = SplitLines(typed);
+      else f.Text = typed;
+      form.Changed(id);
+      if (in->Byte() % 4 == 0) form.FormKeyDown(in->Byte() % 2 ? 27 : in->Byte());
+    }
+    if (form.ModalResult == mrNone) form.ModalResult = in->Byte() % 2 ? mrOk : mrCancel;
+  }
+  std::optional<std::u16string> ChooseFile(const TKeyFileDialog&) override {
+    if (in->Byte() % 3 == 0) return std::nullopt;
+    return scratch + u"f" + static_cast<char16_t>(u'0' + in->Byte() % 4) + u".kscrkey";
+  }
+  void RequestRefresh() override {}
+};
+
+FuzzUser g_user;
+
 KS_BOOL KS_STDCALL Request(std::int32_t, std::int32_t, KS_WCHAR*, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 1; }
 void KS_STDCALL Log(std::int32_t, std::int32_t, KS_WCHAR*) {}
 
@@ -85,6 +121,8 @@ void Start() {
   platform::SetModuleFileNameForTests(g_scratch + u"wfx_kestrow.so");
   LibraryStart();
   FsInitW(1, nullptr, &Log, &Request);
+  g_user.scratch = g_scratch;
+  SetUserInterface(&g_user);
 }
 
 void Seed(Input& in) {
@@ -134,6 +172,7 @@ void Seed(Input& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Start();
   Input in{data, size};
+  g_user.in = &in;
   Seed(in);
   TSentrel& s = *Library().Sentrel;
   s.fConfirmChange = in.Byte() % 2;
@@ -146,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int step = 0; step < 24 && !in.Empty(); ++step) {
     const std::u16string local = g_scratch + u"f" + static_cast<char16_t>(u'0' + in.Byte() % 4) +
                                  (in.Byte() % 3 == 0 ? u".kscrkey" : u".txt");
-    switch (in.Byte() % 10) {
+    switch (in.Byte() % 11) {
       case 0: {
         auto p = W(in.Path());
         h = FsFindFirstW(p.data(), &fd);
@@ -200,6 +239,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 0; i < n; ++i) bytes += static_cast<char>(in.Byte());
         if (in.Byte() % 2) bytes = "KSREG01\n" + bytes;
         platform::WriteWholeFile(local, bytes);
+        break;
+      }
+      case 9: {
+        // Opening or the properties of any path, with a scripted user at the dialogs.
+        static const char16_t* const verbs[] = {u"open", u"properties", u"PROPERTIES", u"", u"chmod 777", u"quote x"};
+        auto p = W(in.Path());
+        auto v = W(in.Byte() % 4 ? std::u16string(verbs[in.Byte() % 6]) : in.Text());
+        FsExecuteFileW(nullptr, p.data(), v.data());
         break;
       }
       default: {
