@@ -5,6 +5,7 @@
 #include "host/wide.h"
 #include "model/names.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 using namespace kestrow;
 
@@ -52,6 +53,21 @@ bool HasCharacterInvalidInPath(const std::u16string& path) {
   return false;
 }
 
+// A local name no file can have: the characters above and the wildcards. The "?" of the "\\?\"
+// prefix that long local names carry belongs to the prefix.
+bool IsImpossibleLocalName(const std::u16string& local) {
+  const std::u16string prefix = u"\\\\?\\";
+  const std::u16string name = local.compare(0, prefix.size(), prefix) == 0 ? local.substr(prefix.size()) : local;
+  for (char16_t c : name)
+    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|' || c == u'*' || c == u'?') return true;
+  return false;
+}
+
+// A value name the listing would have to cut: the host could never find the entry again.
+bool IsTooLongToList(const std::u16string& valueName) {
+  return CutUtf16(valueName, KS_MAX_PATH - 1).size() < valueName.size();
+}
+
 std::u16string SingleQuoted(const std::u16string& s) {
   std::u16string out = u"'";
   for (char16_t c : s) {
@@ -70,6 +86,8 @@ KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* Loc
     TSentrel* s = Library().Sentrel.get();
     if (!s || !RemoteName || !LocalName) return FS_FILE_NOTFOUND;
     const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
+    // Not even an empty file is created under a name no file may have.
+    if (IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
     TMemItem* dir = nullptr;
     TMemItem* node = NodeOf(*s, remote, &dir);
     if (!node) return FS_FILE_NOTFOUND;
@@ -87,11 +105,13 @@ KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* Remo
     TSentrel* s = Library().Sentrel.get();
     if (!s || !RemoteName || !LocalName) return FS_FILE_USERABORT;
     const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
-    // Nothing is asked and nothing written for a remote name no path may hold.
-    if (HasCharacterInvalidInPath(remote)) return FS_FILE_WRITEERROR;
+    // Nothing is asked and nothing written for a remote name no path may hold, for a local file
+    // that cannot exist, or for a value the listing could not show under its name.
+    if (HasCharacterInvalidInPath(remote) || IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
     std::int32_t result = FS_FILE_USERABORT;
     TMemItem* dir = s->GetLastParentByPath(DirectoryPart(remote));
     const std::u16string valueName = ValueNameFromRemote(remote);
+    if (dir && IsTooLongToList(valueName)) return FS_FILE_WRITEERROR;
     if (!dir) return FS_FILE_USERABORT;
     TMemItem temp(ELT_ITEM, nullptr);
     temp.ItemType = dir->ItemType;
