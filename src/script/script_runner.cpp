@@ -220,6 +220,11 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     return false;
   }
   const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
+  // The engine takes the text up to its first NUL; the rest would be dropped without a word.
+  if (ansi.find('\0') != std::string::npos) {
+    ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
+    return false;
+  }
   if (ansi.size() > kMaxScriptBytes) {
     ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(static_cast<long long>(kMaxScriptBytes >> 10)) +
               u" KiB; it did not run.");

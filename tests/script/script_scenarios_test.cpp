@@ -286,6 +286,94 @@ TEST_F(ScriptTest, AScriptThatCannotBeReadIsNamed) {
 }
 #endif
 
+
+TEST_F(ScriptTest, EmptyAndBinaryScriptFilesShowOneBoxAndTheListingGoesOn) {
+  std::string noise(4096, '\0');
+  std::uint32_t seed = 12345;
+  for (auto& b : noise) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<char>(seed >> 24);
+  }
+  noise[100] = '\0';
+  struct Case {
+    const char* label;
+    std::string bytes;
+    std::u16string box;  // the start of the one error box
+  } cases[] = {
+      {"empty", "", u"Compiler: [Error] (1:1): Unexpected end of file"},
+      {"a byte-order mark alone", "\xEF\xBB\xBF", u"Compiler: [Error] (1:1): Unexpected end of file"},
+      {"random bytes with NULs", noise, u"The start-up script "},
+      {"NULs", std::string(64, '\0'), u"The start-up script "},
+      // Whatever follows a NUL would be lost without a word: the script does not run at all.
+      {"a script with a NUL inside",
+       std::string("begin\n  QInitializeType('CUT', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a');\nend.\n\0", 83) +
+           "{ rest }",
+       u"The start-up script "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::Recorded().Reset();
+    Script(c.bytes);
+    EXPECT_EQ(46u, Root().size());
+    const auto errors = Errors();
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(c.box, errors[0].text.substr(0, c.box.size())) << ToUtf8(errors[0].text);
+    if (c.box == u"The start-up script ") {
+      EXPECT_NE(std::u16string::npos, errors[0].text.find(u"startup.kscr holds a NUL character; it did not run."))
+          << ToUtf8(errors[0].text);
+    }
+    EXPECT_EQ(RT_MsgOK, errors[0].type);
+  }
+}
+
+// Each routine raising an exception of its own: the run ends there, what it added before stays.
+TEST_F(ScriptTest, AnExceptionInEachRoutineEndsTheRunWithOneBox) {
+  // A string value where the multi-string type expects multi-strings.
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"plain", u"x");
+  struct Case {
+    const char* failing;
+    std::u16string box;  // the start of the box, before " at <procedure>.<position>"
+  } cases[] = {
+      {"V := 7; QInitializeType('BAD', V, ET_MUST, VAL_STRING, WOW64_64, 'a');",
+       u"Exception: RootType 7 is out of range"},
+      {"QAddValue('MULTI', 'plain');", u"Exception: Error RegistryExt Invalid RegType on plain"},
+      {"V := 9; QScanForValues('KEPT', 'Key', 1, V, 'A', VAL_INTEGER, '', VAL_INTEGER, '', VAL_INTEGER, '');",
+       u"Exception: Extra value type 9 is out of range"},
+      {"QAddAllValues('MULTI');", u"Exception: Error RegistryExt Invalid RegType on plain"},
+      {"Nobody.SetConfirmation(False, False, False, False);", u"Null Pointer Exception"},
+      {"Nobody.SetConfiguration(True, True);", u"Null Pointer Exception"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    test::Recorded().Reset();
+    Script(std::string("var Nobody: TSentrel; V: Variant;\nbegin\n"
+                       "  QInitializeType('KEPT', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, '\\Software');\n"
+                       "  QInitializeType('MULTI', RT_HKCU, ET_OPTIONAL, VAL_MULTISZ, WOW64_64,\n"
+                       "    '\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run');\n"
+                       "  QAddValue('KEPT', 'gone');\n  ") +
+           c.failing + "\n  QInitializeType('NEVER', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, 'a');\nend.\n");
+    const auto root = Root();
+    ASSERT_EQ(48u, root.size());
+    EXPECT_EQ((std::vector<std::u16string>{u"KEPT", u"MULTI"}), std::vector<std::u16string>(root.begin() + 46, root.end()));
+    const auto errors = Errors();
+    ASSERT_EQ(1u, errors.size());
+    const std::u16string& t = errors[0].text;
+    EXPECT_EQ(c.box + u" at ", t.substr(0, c.box.size() + 4)) << ToUtf8(t);
+    const std::u16string place = t.substr(std::min(t.size(), c.box.size() + 4));
+    EXPECT_FALSE(place.empty());
+    EXPECT_EQ(std::u16string::npos, place.find_first_not_of(u"0123456789.")) << ToUtf8(t);
+    test::Recorded().Reset();
+    EXPECT_EQ(With({u"gone"}), Names(List(u"\\KEPT")));
+  }
+  // The methods called on no object changed no flag: copying in still asks.
+  List(u"\\HKCU_RUN32");
+  test::Recorded().Reset();
+  test::Recorded().defaultAnswer = false;
+  auto local = test::W(u"C:\\Tools\\asked.exe"), remote = test::W(u"\\HKCU_RUN32\\asked.exe");
+  EXPECT_EQ(FS_FILE_USERABORT, Plugin().FsPutFileW(local.data(), remote.data(), 0));
+  EXPECT_EQ(1u, test::Recorded().requests.size());
+}
+
 TEST_F(ScriptTest, TheSampleScriptRuns) {
   std::string sample;
   ASSERT_TRUE(platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_SAMPLE_SCRIPT), sample));
