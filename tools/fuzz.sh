@@ -7,7 +7,8 @@ fuzzer="$1"; seconds="$2"; work="$3"; corpus="$4"
 mkdir -p "$work"
 log="$(mktemp)"
 status=0
-ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+here="$(cd "$(dirname "$0")/.." && pwd)"
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -artifact_prefix="$work/" "$work" "$corpus" >"$log" 2>&1 || status=$?
 grep -E "^#[0-9]+.*(DONE|pulse)|Done [0-9]+ runs|ERROR|SUMMARY" "$log" | tail -5
 [ $status -eq 0 ] || { tail -40 "$log"; }

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <random>
 
 #include "platform/platform.h"
@@ -163,33 +165,68 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
 bool RunningOnWine() { return false; }
 
 namespace {
-struct StackWork {
-  void (*work)(void*);
-  void* arg;
-};
+// One thread with a large stack, kept for the life of the process and handed one piece of work
+// at a time. Here a new thread for every piece would do, but the script engine's run-time
+// library does not survive many short-lived threads on Linux (it crashed after a few hundred).
+class StackWorker {
+ public:
+  explicit StackWorker(std::size_t stackBytes) {
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return;
+    started_ = pthread_attr_setstacksize(&attr, stackBytes) == 0 && pthread_create(&thread_, &attr, &Main, this) == 0;
+    pthread_attr_destroy(&attr);
+  }
+  ~StackWorker() {
+    if (!started_) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    pthread_join(thread_, nullptr);
+  }
+  StackWorker(const StackWorker&) = delete;
+  StackWorker& operator=(const StackWorker&) = delete;
 
-void* RunStackWork(void* p) {
-  auto* w = static_cast<StackWork*>(p);
-  w->work(w->arg);
-  return nullptr;
-}
+  // False when there is no worker thread, or when called from it.
+  bool Run(void (*work)(void*), void* arg) {
+    if (!started_ || pthread_equal(pthread_self(), thread_)) return false;
+    std::lock_guard<std::mutex> oneCaller(callers_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    work_ = work;
+    arg_ = arg;
+    wake_.notify_all();
+    done_.wait(lock, [this] { return work_ == nullptr; });
+    return true;
+  }
+
+ private:
+  static void* Main(void* p) {
+    auto* self = static_cast<StackWorker*>(p);
+    std::unique_lock<std::mutex> lock(self->mutex_);
+    for (;;) {
+      self->wake_.wait(lock, [self] { return self->quit_ || self->work_ != nullptr; });
+      if (self->work_ == nullptr) return nullptr;
+      self->work_(self->arg_);
+      self->work_ = nullptr;
+      self->done_.notify_all();
+    }
+  }
+
+  pthread_t thread_{};
+  bool started_ = false;
+  std::mutex callers_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  void (*work_)(void*) = nullptr;
+  void* arg_ = nullptr;
+  bool quit_ = false;
+};
 }  // namespace
 
 void RunOnLargeStack(std::size_t stackBytes, void (*work)(void*), void* arg) {
-  StackWork w{work, arg};
-  pthread_attr_t attr;
-  bool started = false;
-  pthread_t thread;
-  if (pthread_attr_init(&attr) == 0) {
-    started = pthread_attr_setstacksize(&attr, stackBytes) == 0 &&
-              pthread_create(&thread, &attr, &RunStackWork, &w) == 0;
-    pthread_attr_destroy(&attr);
-  }
-  if (!started) {
-    work(arg);
-    return;
-  }
-  pthread_join(thread, nullptr);
+  static StackWorker worker(stackBytes);  // the first caller's size: the plugin has one caller
+  if (!worker.Run(work, arg)) work(arg);
 }
 
 }  // namespace kestrow::platform

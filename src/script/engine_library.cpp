@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <sys/stat.h>
 #endif
 
 namespace kestrow::script {
@@ -97,7 +98,16 @@ EngineLibrary EngineLibrary::Load(const std::u16string& folder, const std::u16st
   }
   lib.handle_ = module;
 #else
-  void* module = dlopen(Utf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The library stays in the process once loaded: the Free Pascal run-time library does not
+  // survive being unloaded and loaded again on Linux (its per-thread iconv state is closed a
+  // second time when a later thread ends). A library loaded before is found by its name even
+  // after its file is gone, so the file is looked for first.
+  struct stat st;
+  if (stat(Utf8(path).c_str(), &st) != 0) {
+    lib.error_ = u"cannot load " + path + u": no such file";
+    return lib;
+  }
+  void* module = dlopen(Utf8(path).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (module == nullptr) {
     const char* why = dlerror();
     lib.error_ = u"cannot load " + path + u": " + Widen(why ? why : "unknown error");

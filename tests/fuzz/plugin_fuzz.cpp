@@ -11,6 +11,7 @@
 #include "host/library.h"
 #include "model/builtin_types.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_ex.h"
 
@@ -108,6 +109,7 @@ MemoryRegistry& Registry() {
 }
 
 std::u16string g_scratch;
+std::string g_sample;  // the sample start-up script, a starting point for scripts of the inputs
 
 void Start() {
   static bool started = false;
@@ -119,6 +121,10 @@ void Start() {
   for (const char* c = dir; c && *c; ++c) g_scratch += *c == '/' ? u'\\' : static_cast<char16_t>(*c);
   g_scratch += u'\\';
   platform::SetModuleFileNameForTests(g_scratch + u"wfx_kestrow.so");
+  std::string engine;
+  if (platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT), engine))
+    platform::WriteWholeFile(g_scratch + FromUtf8(KESTROW_ENGINE_FILE), engine);
+  platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_SAMPLE_SCRIPT), g_sample);
   LibraryStart();
   FsInitW(1, nullptr, &Log, &Request);
   g_user.scratch = g_scratch;
@@ -237,8 +243,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string bytes;
         const std::size_t n = in.Byte();
         for (std::size_t i = 0; i < n; ++i) bytes += static_cast<char>(in.Byte());
-        if (in.Byte() % 2) bytes = "KSREG01\n" + bytes;
-        platform::WriteWholeFile(local, bytes);
+        switch (in.Byte() % 6) {
+          case 0:  // a key file of the in-memory registry's format, or what looks like one
+            platform::WriteWholeFile(local, "KSREG01\n" + bytes);
+            break;
+          case 1: {  // the sample start-up script with the bytes spliced in somewhere
+            std::string script = g_sample;
+            script.insert(in.Unit() % (script.size() + 1), bytes);
+            platform::WriteWholeFile(g_scratch + u"startup.kscr", script);
+            break;
+          }
+          case 2:  // a start-up script of the bytes alone
+            platform::WriteWholeFile(g_scratch + u"startup.kscr", bytes);
+            break;
+          case 3:
+            platform::DeleteFileIfExists(g_scratch + u"startup.kscr");
+            break;
+          default:
+            platform::WriteWholeFile(local, bytes);
+        }
         break;
       }
       case 9: {
