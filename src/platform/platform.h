@@ -48,8 +48,9 @@ bool EnablePrivilege(const std::u16string& name, bool enable);
 // True when the plugin runs under Wine rather than on Windows.
 bool RunningOnWine();
 
-// Runs work on a thread of its own whose stack reserves the given number of bytes, and waits for
-// it. Where no such thread can be made, work runs on the calling thread. Work must not throw.
+// Runs work on a thread whose stack reserves the given number of bytes, and waits for it: on
+// Windows a new thread each time, on Linux one thread kept for the process. Where no such thread
+// can be made, work runs on the calling thread. Work must not throw.
 void RunOnLargeStack(std::size_t stackBytes, void (*work)(void*), void* arg);
 
 }  // namespace kestrow::platform
