@@ -226,8 +226,8 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     return false;
   }
   if (ansi.size() > kMaxScriptBytes) {
-    ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(static_cast<long long>(kMaxScriptBytes >> 10)) +
-              u" KiB; it did not run.");
+    const long long kib = static_cast<long long>(kMaxScriptBytes >> 10);
+    ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
     return false;
   }
 
