@@ -138,7 +138,10 @@ bool TEditForm::FormKeyDown(std::uint16_t key) {
   return true;
 }
 
-bool ShowEdForm(TSentrel& sentrel, const TMemItem& Mi) {
+bool ShowEdForm(TSentrel& sentrel, const TMemItem& node) {
+  // The host may list while the dialog or the question is open, which rebuilds the tree: what
+  // the write needs is copied first.
+  const TMemItem Mi = DetachedCopy(node);
   TEditForm form(Mi);
   UserInterface().ShowModal(form);
   if (form.ModalResult != mrOk) return false;
@@ -187,8 +190,9 @@ void TAddForm::Changed(TControlId id) {
 }
 
 bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
-  // The new value as an item of the type that is not part of the tree.
-  TMemItem item(ELT_ITEM, Mi.Parent);
+  // The new value as an item of the type that is not part of the tree. It keeps no reference to
+  // the type directory either: the host may list while the dialog is open, which rebuilds the tree.
+  TMemItem item(ELT_ITEM, nullptr);
   item.ItemType = Mi.ItemType;
   item.Address = Mi.Address;
   item.ValueName.clear();

@@ -126,7 +126,8 @@ inline constexpr int kAboutPictureHeight = 530;
 
 // The dialogs' operations. Each shows its dialog through the current user interface; the
 // messages go through the host's callbacks.
-// The edit dialog for an item of the tree; true only when a new value was written.
+// The edit dialog for an item of the tree (copied before anything is shown); true only when a
+// new value was written.
 bool ShowEdForm(TSentrel& sentrel, const TMemItem& Mi);
 // The add dialog for a type's ".ADD" command; true only when a value was written.
 bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi);

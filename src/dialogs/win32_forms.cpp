@@ -115,6 +115,22 @@ class TPicture {
   Gdiplus::GpImage* image_ = nullptr;
 };
 
+// While a dialog is open, the other visible and enabled top-level windows of the thread (the
+// host's among them) take no input; they are enabled again when the object goes, on every path.
+class TOtherWindowsDisabled {
+ public:
+  // Leaves out the dialog's own window, where it exists already.
+  explicit TOtherWindowsDisabled(HWND self = nullptr);
+  ~TOtherWindowsDisabled() { Restore(); }
+  TOtherWindowsDisabled(const TOtherWindowsDisabled&) = delete;
+  TOtherWindowsDisabled& operator=(const TOtherWindowsDisabled&) = delete;
+  // Enables them again now.
+  void Restore();
+
+ private:
+  std::vector<HWND> disabled_;
+};
+
 // One form on the screen.
 class TFormWindow {
  public:
@@ -143,8 +159,6 @@ class TFormWindow {
   void ReadField(TControlId id);
   void ShowField(TControlId id);
   void ReadBack();
-  void DisableOtherWindows();
-  void EnableOtherWindows();
   void Release();
   int S(int v) const { return ScaleToDpi(v, dpi_); }
 
@@ -158,7 +172,7 @@ class TFormWindow {
   HWND savedFocus_ = nullptr;
   bool firstActivation_ = true;
   bool showing_ = false;  // the user's own changes are passed on only while shown
-  std::vector<HWND> disabled_;
+  std::unique_ptr<TOtherWindowsDisabled> others_;
   TPicture* picture_ = nullptr;
 };
 
@@ -386,14 +400,13 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
-void TFormWindow::DisableOtherWindows() {
-  // A modal form keeps the user away from the other windows of its thread, the host's included.
-  TThreadWindows t{hwnd_, &disabled_};
+TOtherWindowsDisabled::TOtherWindowsDisabled(HWND self) {
+  TThreadWindows t{self, &disabled_};
   EnumThreadWindows(GetCurrentThreadId(), &CollectWindow, reinterpret_cast<LPARAM>(&t));
   for (HWND h : disabled_) EnableWindow(h, FALSE);
 }
 
-void TFormWindow::EnableOtherWindows() {
+void TOtherWindowsDisabled::Restore() {
   for (HWND h : disabled_)
     if (IsWindow(h)) EnableWindow(h, TRUE);
   disabled_.clear();
@@ -409,7 +422,8 @@ void TFormWindow::Run() {
     Release();
     return;
   }
-  DisableOtherWindows();
+  // A modal form keeps the user away from the other windows of its thread, the host's included.
+  others_ = std::make_unique<TOtherWindowsDisabled>(hwnd_);
   showing_ = true;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   SetForegroundWindow(hwnd_);
@@ -435,13 +449,13 @@ void TFormWindow::Run() {
   showing_ = false;
   ReadBack();
   // The other windows come back first, so that the activation goes back to them.
-  EnableOtherWindows();
+  others_.reset();
   Release();
   picture_ = nullptr;
 }
 
 void TFormWindow::Release() {
-  EnableOtherWindows();
+  others_.reset();
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
@@ -565,7 +579,11 @@ class TWindowsInterface : public TUserInterface {
     ofn.lpstrDefExt = d.DefaultExt.empty() ? nullptr : W(d.DefaultExt);
     ofn.Flags = (d.HideReadOnly ? OFN_HIDEREADONLY : 0) | (d.EnableSizing ? OFN_ENABLESIZING : 0) |
                 (d.OverwritePrompt ? OFN_OVERWRITEPROMPT : 0) | (d.FileMustExist ? OFN_FILEMUSTEXIST : 0);
+    // The dialog has no owner, so the host's window would stay live: it is kept from input as
+    // the forms keep it.
+    TOtherWindowsDisabled others;
     const BOOL chosen = d.Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    others.Restore();
     if (!chosen) return std::nullopt;
     return std::u16string(reinterpret_cast<const char16_t*>(file.data()));
   }

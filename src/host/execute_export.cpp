@@ -12,7 +12,8 @@ using namespace kestrow;
 
 namespace {
 
-// Asks for a key file and saves or restores the type's key with it.
+// Asks for a key file and saves or restores the type's key with it. The command is a copy: the
+// host may list while the file dialog is open, and every listing rebuilds the tree.
 bool RunKeyFileCommand(TSentrel& sentrel, const TMemItem& command, bool save) {
   TKeyFileDialog dialog;
   dialog.Save = save;
@@ -42,13 +43,18 @@ std::int32_t Open(const std::u16string& path) {
   }
   if (!node) return FS_EXEC_ERROR;
 
-  switch (node->ElementType) {
+  // Every command below hands control to the user or the host (a dialog, a question, an error
+  // box), and the host may list meanwhile, which frees every node of the tree: from here on the
+  // command works on a copy and touches no node.
+  const TMemItem target = DetachedCopy(*node);
+  node = nullptr;
+  switch (target.ElementType) {
     case ELT_ITEM:
-      return Succeeded(ShowEdForm(*sentrel, *node));
+      return Succeeded(ShowEdForm(*sentrel, target));
     case ELT_COMMAND:
-      if (SameName(name, u".ADD")) return Succeeded(ShowAddForm(*sentrel, *node));
-      if (SameName(name, u".SAVE")) return Succeeded(RunKeyFileCommand(*sentrel, *node, true));
-      if (SameName(name, u".RESTORE")) return Succeeded(RunKeyFileCommand(*sentrel, *node, false));
+      if (SameName(name, u".ADD")) return Succeeded(ShowAddForm(*sentrel, target));
+      if (SameName(name, u".SAVE")) return Succeeded(RunKeyFileCommand(*sentrel, target, true));
+      if (SameName(name, u".RESTORE")) return Succeeded(RunKeyFileCommand(*sentrel, target, false));
       return FS_EXEC_YOURSELF;
     case ELT_DIRECTORY:
       return FS_EXEC_OK;

@@ -6,6 +6,7 @@ endfunction()
 
 kestrow_gtest(dialogs_test dialogs/dialogs_test.cpp dialogs/user_driver.cpp)
 kestrow_gtest(execute_test dialogs/execute_test.cpp dialogs/user_driver.cpp)
+kestrow_gtest(reentrance_test dialogs/reentrance_test.cpp dialogs/user_driver.cpp)
 kestrow_about_resources(dialogs_test)
 
 set(_screenshots ${CMAKE_BINARY_DIR}/screenshots)
@@ -19,7 +20,7 @@ else()
   set(_shots ${_screenshots})
   set(_plugin "")
 endif()
-foreach(_t dialogs_test execute_test)
+foreach(_t dialogs_test execute_test reentrance_test)
   target_compile_definitions(${_t} PRIVATE KESTROW_ABOUT_PICTURE="${_picture}" KESTROW_SCREENSHOT_DIR="${_shots}"
                                            KESTROW_PLUGIN_FILE="${_plugin}")
 endforeach()

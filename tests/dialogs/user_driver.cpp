@@ -40,17 +40,9 @@ std::u16string FromW(const KS_WCHAR* s) {
   return out;
 }
 
-KS_BOOL KS_STDCALL RecordRequest(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*,
-                                 std::int32_t) {
-  Callbacks& c = Recorded();
-  c.requests.push_back({type, FromW(title), FromW(text)});
-  if (type != RT_MsgYesNo) return 1;
-  bool answer = c.defaultAnswer;
-  if (!c.answers.empty()) {
-    answer = c.answers.front();
-    c.answers.erase(c.answers.begin());
-  }
-  return answer ? 1 : 0;
+KS_BOOL KS_STDCALL RecordRequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*,
+                                  std::int32_t) {
+  return RecordRequest(type, title, text);
 }
 
 void KS_STDCALL RecordLog(std::int32_t, std::int32_t type, KS_WCHAR* text) {
@@ -64,7 +56,7 @@ std::int32_t KS_STDCALL NoProgress(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int3
 
 void UseRecordingHost() {
   if (!Library().Sentrel) LibraryStart();
-  ::FsInitW(7, &NoProgress, &RecordLog, &RecordRequest);
+  ::FsInitW(7, &NoProgress, &RecordLog, &RecordRequestW);
 }
 
 #ifndef _WIN32
@@ -133,6 +125,9 @@ class TStandIn : public TUserInterface {
       return std::nullopt;
     }
     used_ = true;
+    // The host may list while the dialog is open.
+    while (next_ + 1 < steps_.size() && steps_[next_].act == Act::HostLists)
+      seen_.listed.push_back(test::List(steps_[next_++].text).size());
     const Step& s = steps_[next_++];
     if (next_ < steps_.size()) seen_.problems.push_back("steps left after the window closed");
     if (s.act == Act::FileName) {
@@ -270,6 +265,9 @@ class TStandIn : public TUserInterface {
       case Act::CancelFile:
         seen_.problems.push_back("a file dialog step for a form");
         break;
+      case Act::HostLists:
+        seen_.listed.push_back(test::List(s.text).size());
+        break;
     }
   }
 
@@ -335,7 +333,11 @@ std::vector<HWND> VisibleWindows(DWORD thread) {
   return w.list;
 }
 
-// The host's main window, as the plugin finds it: counts the refresh requests it receives.
+// The host's main window, as the plugin finds it: counts the refresh requests it receives, and
+// lists a path when asked by a posted message, as a host re-reads a panel while a plugin's dialog
+// is open.
+constexpr UINT kListMessage = WM_APP + 7;
+
 class HostWindow {
  public:
   HostWindow() {
@@ -346,6 +348,8 @@ class HostWindow {
     RegisterClassW(&wc);
     hwnd_ = CreateWindowExW(0, L"TTOTAL_CMD", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                             wc.hInstance, nullptr);
+    // Shown, as the host's window is: a dialog keeps a visible window of its thread from input.
+    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
   }
   // Delivers what was posted to this thread and returns the counts since the last call.
   void Drain(int& refreshes, int& others) {
@@ -358,9 +362,26 @@ class HostWindow {
     others = others_;
     refreshes_ = others_ = 0;
   }
+  HWND Handle() const { return hwnd_; }
+
+  // From the driver's thread: has the host's thread list the path, and waits until it has.
+  bool ListFromHostThread(const std::u16string& path, std::vector<std::size_t>& listed) {
+    listPath_ = path;
+    listedOut_ = &listed;
+    const int before = listings_;
+    PostMessageW(hwnd_, kListMessage, 0, 0);
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (listings_ == before && Clock::now() < end) Sleep(5);
+    return listings_ != before;
+  }
 
  private:
   static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == kListMessage) {
+      listedOut_->push_back(test::List(listPath_).size());
+      ++listings_;
+      return 0;
+    }
     if (m == 1024 + 51) {
       if (w == 540 && l == 0) ++refreshes_;
       else ++others_;
@@ -370,6 +391,9 @@ class HostWindow {
   }
   static inline int refreshes_ = 0;
   static inline int others_ = 0;
+  static inline std::u16string listPath_;
+  static inline std::vector<std::size_t>* listedOut_ = nullptr;
+  static inline std::atomic<int> listings_{0};
   HWND hwnd_ = nullptr;
 };
 
@@ -584,7 +608,13 @@ class Driver {
     PostMessageW(to, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
   }
 
+  void ListThroughHost(const std::u16string& path) {
+    if (!Host().ListFromHostThread(path, seen_.listed))
+      seen_.problems.push_back("the host's window did not list while the window was open");
+  }
+
   void Handle(HWND h) {
+    seen_.hostEnabledWhileOpen = IsWindowEnabled(Host().Handle()) != FALSE;
     if (ClassOf(h) == u"#32770") {
       WaitFor([&] { return GetDlgItem(h, kFileNameField) != nullptr; }, 3000);
       Sleep(150);
@@ -594,7 +624,9 @@ class Driver {
           seen_.problems.push_back("steps left after the window closed");
           break;
         }
-        if (s.act == Act::FileName) {
+        if (s.act == Act::HostLists) {
+          ListThroughHost(s.text);
+        } else if (s.act == Act::FileName) {
           SetDlgItemTextW(h, kFileNameField, Wide(s.text));
           SendMessageW(GetDlgItem(h, kFileOk), BM_CLICK, 0, 0);
         } else if (s.act == Act::CancelFile) {
@@ -694,6 +726,9 @@ class Driver {
       case Act::CancelFile:
         seen_.problems.push_back("a file dialog step for a form");
         break;
+      case Act::HostLists:
+        ListThroughHost(s.text);
+        break;
     }
   }
 
@@ -722,6 +757,7 @@ Seen RunAsUser(const std::function<void()>& call, const std::vector<Step>& steps
   }
   done = true;
   user.join();
+  seen.hostEnabledAfter = IsWindowEnabled(Host().Handle()) != FALSE;
   Host().Drain(seen.refreshes, seen.otherHostMessages);
   if (!seen.shown && !steps.empty()) seen.problems.push_back("no window opened");
   return seen;

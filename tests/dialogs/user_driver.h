@@ -36,6 +36,7 @@ enum class Act {
   Snapshot,    // records the texts of the controls again
   FileName,    // file dialog: a name entered and OK clicked
   CancelFile,  // file dialog: Cancel clicked
+  HostLists,   // the host lists a path while the window is open (FsFindFirstW and FsFindNextW)
 };
 
 struct Step {
@@ -58,6 +59,9 @@ inline Step Reactivate() { return {Act::Reactivate}; }
 inline Step Snapshot() { return {Act::Snapshot}; }
 inline Step FileName(std::u16string name) { return {Act::FileName, 0, std::move(name)}; }
 inline Step CancelFile() { return {Act::CancelFile}; }
+// Natively the stand-in lists from inside the dialog; under Windows the driver posts a message to
+// the host's window, whose window procedure lists when the dialog's message loop delivers it.
+inline Step HostLists(std::u16string path) { return {Act::HostLists, 0, std::move(path)}; }
 
 struct SeenControl {
   std::u16string text;  // a memo's text has its lines joined by CR LF
@@ -85,6 +89,10 @@ struct Seen {
   std::map<int, std::u16string> snapshot;  // texts at the last Snapshot step
   int refreshes = 0;           // refresh requests that reached the host window
   int otherHostMessages = 0;   // host command messages with other parameters
+  std::vector<std::size_t> listed;  // entries each List step found, in order
+  // Under Windows: whether the host's window took input while the window was open, and after
+  // the call.
+  bool hostEnabledWhileOpen = true, hostEnabledAfter = true;
   std::vector<std::string> problems;  // what went wrong on the user's side
 
   // Window system details, checked where there is a window system.

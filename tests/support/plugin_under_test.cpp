@@ -31,14 +31,7 @@ std::u16string FromW(const KS_WCHAR* s) {
 }
 
 KS_BOOL KS_STDCALL RequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*, std::int32_t) {
-  g_callbacks.requests.push_back({type, FromW(title), FromW(text)});
-  if (type != RT_MsgYesNo) return 1;
-  bool answer = g_callbacks.defaultAnswer;
-  if (!g_callbacks.answers.empty()) {
-    answer = g_callbacks.answers.front();
-    g_callbacks.answers.erase(g_callbacks.answers.begin());
-  }
-  return answer ? 1 : 0;
+  return RecordRequest(type, title, text);
 }
 
 void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
@@ -209,6 +202,24 @@ std::optional<std::string> ReadLocal(const std::u16string& path) {
 }
 
 Callbacks& Recorded() { return g_callbacks; }
+
+KS_BOOL RecordRequest(std::int32_t type, const KS_WCHAR* title, const KS_WCHAR* text) {
+  g_callbacks.requests.push_back({type, FromW(title), FromW(text)});
+  static bool listing = false;
+  if (!g_callbacks.listDuringRequests.empty() && !listing) {
+    listing = true;
+    const std::size_t found = List(g_callbacks.listDuringRequests).size();
+    listing = false;
+    g_callbacks.listedDuringRequests.push_back(found);
+  }
+  if (type != RT_MsgYesNo) return 1;
+  bool answer = g_callbacks.defaultAnswer;
+  if (!g_callbacks.answers.empty()) {
+    answer = g_callbacks.answers.front();
+    g_callbacks.answers.erase(g_callbacks.answers.begin());
+  }
+  return answer ? 1 : 0;
+}
 
 void SetEnv(const char* name, const std::u16string& value) {
 #ifdef _WIN32

@@ -67,9 +67,15 @@ struct Callbacks {
   std::vector<std::int32_t> logTypes;
   std::vector<bool> answers;  // answers for Yes/No questions, in order; then defaultAnswer
   bool defaultAnswer = true;
+  // When set, the host lists this path while it shows each request, as a host that keeps its
+  // window live may (not again from inside a request it shows during that listing).
+  std::u16string listDuringRequests;
+  std::vector<std::size_t> listedDuringRequests;  // entries each of those listings found
   void Reset() { *this = Callbacks(); }
 };
 Callbacks& Recorded();
+// Records a request the plugin made through the host's request callback and gives the answer.
+KS_BOOL RecordRequest(std::int32_t type, const KS_WCHAR* title, const KS_WCHAR* text);
 
 // Points this process's own copy of the core (the one the tests call directly) at the recording
 // callbacks, so questions asked below the exports are recorded too.
