@@ -30,10 +30,7 @@ void PrepareValueControls(TForm& form, VALUE_TYPES type) {
   lines.Color = multi ? clWindow : clBtnFace;
 }
 
-void ReportWriteFailure() {
-  LogImportantError(kNotWrittenLog);
-  ShowError(kWriteFailed);
-}
+void ReportWriteFailure() { ReportWriteError(kWriteFailed); }
 
 // The text the dialog hands to the write: the memo's lines as comma text for a multi-string,
 // the value field otherwise.
@@ -43,6 +40,11 @@ std::u16string NewValueText(TForm& form, VALUE_TYPES type) {
 }
 
 }  // namespace
+
+void ReportWriteError(const std::u16string& text) {
+  LogImportantError(kNotWrittenLog);
+  ShowError(text);
+}
 
 bool TField::Accepts(char16_t c) const {
   if (ReadOnly) return false;

@@ -133,5 +133,8 @@ bool ShowEdForm(TSentrel& sentrel, const TMemItem& Mi);
 bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi);
 // The About dialog.
 void ShowInfoForm();
+// How a failed write of a dialog reaches the user: "Value not written!" in the host's log, then
+// the text in an error box.
+void ReportWriteError(const std::u16string& text);
 
 }  // namespace kestrow

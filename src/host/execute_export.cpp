@@ -5,6 +5,7 @@
 #include "host/guard.h"
 #include "host/library.h"
 #include "host/wide.h"
+#include "model/errors.h"
 #include "model/names.h"
 #include "model/sentrel.h"
 
@@ -66,12 +67,19 @@ std::int32_t Open(const std::u16string& path) {
 
 KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, KS_WCHAR* Verb) {
   return Guarded(FS_EXEC_ERROR, [&]() -> std::int32_t {
-    const std::u16string path = FromHost(RemoteName);
-    if (SameName(FromHost(Verb), u"properties")) {
-      if (path == u"\\") ShowInfoForm();
-      return FS_EXEC_OK;
+    try {
+      const std::u16string path = FromHost(RemoteName);
+      if (SameName(FromHost(Verb), u"properties")) {
+        if (path == u"\\") ShowInfoForm();
+        return FS_EXEC_OK;
+      }
+      // Every other verb opens the entry.
+      return Open(path);
+    } catch (const EKestrowError& e) {
+      // What the commands raise is a write the registry refused after the key opened: the user
+      // hears of it as of any other failed write, with the registry's own reason in the box.
+      ReportWriteError(e.Message());
+      return FS_EXEC_ERROR;
     }
-    // Every other verb opens the entry.
-    return Open(path);
   });
 }

@@ -306,6 +306,8 @@ std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name,
   if (!o) return RS_INVALID_HANDLE;
   if (!(o->granted & KEY_SET_VALUE_)) return RS_ACCESS_DENIED;
   if (size && !data) return RS_INVALID_PARAMETER;
+  // As the platform's registry: a value name has at most 16383 characters.
+  if (name.size() > kMaxValueNameLength) return RS_INVALID_PARAMETER;
   Value* v = o->key->FindValue(name);
   if (!v) v = &o->key->AddValue(name);
   v->type = type;

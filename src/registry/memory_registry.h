@@ -44,6 +44,8 @@ class MemoryRegistry : public RegBackend {
 
   MemoryRegistry();
 
+  static constexpr std::size_t kMaxValueNameLength = 16383;
+
   std::int32_t OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) override;
   std::int32_t CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) override;
   std::int32_t CloseKey(RegHandle key) override;

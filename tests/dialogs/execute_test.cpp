@@ -10,6 +10,7 @@
 
 #ifndef _WIN32
 #include "host/library.h"
+#include "registry/memory_registry.h"
 #endif
 
 namespace kestrow {
@@ -208,6 +209,61 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
     if (c.check) c.check(seen);
     Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
     Reg::DeleteKey(RT_HKLM, WOW64_64, kService);
+  }
+}
+
+// A write the registry refuses after the key opened raises an error below the export; the user
+// learns of it as of any other failed write: the log line, and the error's own text in a box.
+TEST_F(ExecuteTest, ARaisedWriteErrorReachesTheUser) {
+  // Value names end at 16383 characters; the add dialog takes a longer one.
+  const std::u16string longName(16384, u'n');
+  const std::u16string run = u"\\HKCU_RUN64";
+  struct RaisedCase {
+    const char* name;
+    std::u16string path;
+    std::vector<Step> steps;
+    bool refuseEveryWrite;  // natively: the registry refuses every write (a key without write rights)
+  };
+  std::vector<RaisedCase> cases = {
+      {"a value name the registry refuses", run + u"\\.ADD",
+       {test::SetText(idValueName, longName), Type(idValue, u"C:\\x.exe"), Click(idOK)}, false},
+  };
+#ifndef _WIN32
+  cases.push_back({"a refused write in the edit dialog", run + u"\\Alpha", {Type(idValue, u"x"), Click(idOK)}, true});
+  cases.push_back({"a refused write in the add dialog", run + u"\\.ADD",
+                   {Type(idValueName, u"New"), Type(idValue, u"x"), Click(idOK)}, true});
+#endif
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SeedRun();
+    test::List(run);
+#ifndef _WIN32
+    auto* memory = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
+    ASSERT_NE(nullptr, memory);
+    if (c.refuseEveryWrite) memory->hook = [](RegOp op, const std::u16string&) { return op == RegOp::Set ? 5 : 0; };
+#endif
+    test::Recorded().Reset();
+    test::Recorded().answers = {true};
+    auto path = test::W(c.path), verb = test::W(u"open");
+    std::int32_t result = 12345;
+    const Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, path.data(), verb.data()); },
+                                      c.steps);
+#ifndef _WIN32
+    memory->hook = nullptr;
+#endif
+    for (const auto& p : seen.problems) ADD_FAILURE() << "user: " << p;
+    EXPECT_EQ(FS_EXEC_ERROR, result);
+    EXPECT_EQ(0, seen.refreshes);
+    EXPECT_EQ(std::vector<std::u16string>{u"Value not written!"}, test::Recorded().logs);
+    EXPECT_EQ(std::vector<std::int32_t>{MSGTYPE_IMPORTANTERROR}, test::Recorded().logTypes);
+    const auto& requests = test::Recorded().requests;
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(u"Confirm", requests[0].title);
+    EXPECT_EQ(RT_MsgOK, requests[1].type);
+    EXPECT_EQ(u"Error", requests[1].title);
+    EXPECT_EQ(0u, requests[1].text.rfind(u"Failed to set data for '", 0)) << test::Utf8(requests[1].text.substr(0, 80));
+    EXPECT_EQ(C(u"C:\\alpha.exe"), RunValue(u"Alpha"));
+    Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
   }
 }
 
