@@ -24,7 +24,11 @@ std::u16string WithTrailingBackslash(std::u16string folder) {
 void LibraryStart() {
   TLibraryState& s = Library();
   s.TempPath = WithTrailingBackslash(platform::SystemTempPath());
-  s.PluginPath = WithTrailingBackslash(FolderPart(platform::ModuleFileName()));
+  // Without the module's own folder, PluginPath stays empty: the start-up script and the engine
+  // are then looked for nowhere, never relative to the current drive or folder.
+  const std::u16string folder = FolderPart(platform::ModuleFileName());
+  s.PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
+  s.PluginPathReported = false;
   s.Sentrel = std::make_unique<TSentrel>();
 }
 

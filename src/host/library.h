@@ -18,7 +18,8 @@ struct TLibraryState {
   tProgressProc ProgressProc = nullptr;
   tLogProc LogProc = nullptr;
   tRequestProc RequestProc = nullptr;
-  std::u16string PluginPath;
+  std::u16string PluginPath;  // the plugin's folder ending in "\", or empty when it is not known
+  bool PluginPathReported = false;  // the user has been told that it is not known
   std::u16string TempPath;
   std::u16string DefaultIniPath;
 };

@@ -11,7 +11,7 @@ namespace kestrow::platform {
 
 // The user's temporary folder as the system reports it (not yet normalised).
 std::u16string SystemTempPath();
-// Full file name of the plugin's own module.
+// Full file name of the plugin's own module, whatever its length; empty when it cannot be had.
 std::u16string ModuleFileName();
 std::optional<std::u16string> GetEnv(const std::u16string& name);
 

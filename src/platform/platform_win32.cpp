@@ -41,10 +41,16 @@ std::u16string SystemTempPath() {
 
 std::u16string ModuleFileName() {
   if (!g_moduleFileNameOverride.empty()) return g_moduleFileNameOverride;
-  wchar_t buf[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(g_module, buf, MAX_PATH + 1);
-  if (n == 0 || n > MAX_PATH) return std::u16string();
-  return U(buf, n);
+  // A folder may be far longer than MAX_PATH: the buffer grows until the whole name fits (a
+  // result that fills the buffer may have been cut), up to the longest path the system has.
+  constexpr DWORD kLongestPath = 32768;
+  for (DWORD size = MAX_PATH + 1;; size *= 2) {
+    std::vector<wchar_t> buf(size, L'\0');
+    const DWORD n = GetModuleFileNameW(g_module, buf.data(), size);
+    if (n == 0) return std::u16string();
+    if (n < size) return U(buf.data(), n);
+    if (size >= kLongestPath) return std::u16string();
+  }
 }
 
 std::optional<std::u16string> GetEnv(const std::u16string& name) {

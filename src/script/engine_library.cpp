@@ -78,6 +78,19 @@ void* Symbol(void* handle, const char* name) {
 #endif
 }
 
+// Only a full path names one file whatever the current drive and folder and the loader's search
+// order: "X:\..." or "\\server\..." on Windows, "/..." elsewhere.
+bool IsFullPath(const std::u16string& path) {
+#ifdef _WIN32
+  auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  const bool letter = path.size() >= 3 && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+  if (letter && path[1] == u':' && separator(path[2])) return true;
+  return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+#else
+  return !path.empty() && path[0] == u'/';
+#endif
+}
+
 }  // namespace
 
 EngineLibrary EngineLibrary::Load(const std::u16string& folder, const std::u16string& fileName) {
@@ -89,6 +102,10 @@ EngineLibrary EngineLibrary::Load(const std::u16string& folder, const std::u16st
   if (!path.empty() && path.back() != u'/') path += u'/';
 #endif
   path += fileName;
+  if (!IsFullPath(path)) {
+    lib.error_ = u"cannot load " + path + u": not a full path";
+    return lib;
+  }
 
 #ifdef _WIN32
   HMODULE module = LoadLibraryW(reinterpret_cast<const wchar_t*>(path.c_str()));

@@ -11,8 +11,9 @@ namespace kestrow::script {
 class EngineLibrary {
  public:
   // Loads folder + separator + fileName: LoadLibraryW by full path on Windows, dlopen
-  // elsewhere (there the folder is a POSIX path). Never throws: a failure is reported by
-  // Loaded() and Error().
+  // elsewhere (there the folder is a POSIX path). A path that is not a full one is refused, so
+  // the loader never searches for the library. Never throws: a failure is reported by Loaded()
+  // and Error().
 #ifdef KESTROW_ENGINE_FILE
   static EngineLibrary Load(const std::u16string& folder, const std::u16string& fileName = u"" KESTROW_ENGINE_FILE);
 #else

@@ -289,8 +289,17 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
 }
 
 void TSentrel::BuildTemplateMemory() {
-  const std::u16string path = Library().PluginPath + u"startup.kscr";
-  if (platform::FileExists(path)) ExecuteScript(path);
+  TLibraryState& library = Library();
+  if (library.PluginPath.empty()) {
+    // No folder to look in: no script runs, and the user is told once.
+    if (!library.PluginPathReported && library.RequestProcW) {
+      library.PluginPathReported = true;
+      ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
+    }
+  } else {
+    const std::u16string path = library.PluginPath + u"startup.kscr";
+    if (platform::FileExists(path)) ExecuteScript(path);
+  }
   if (AfterTemplate) AfterTemplate(*this);
 }
 

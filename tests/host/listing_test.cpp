@@ -4,10 +4,16 @@
 #include <cstring>
 
 #include "model/builtin_types.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+
 #include "host/library.h"
 #include "registry/memory_registry.h"
 #endif
@@ -249,6 +255,110 @@ TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {
   TMemItem* gina = s.GetElementByFileName(u"\\HKLM_WINLOGON64\\GinaDLL");
   ASSERT_NE(nullptr, gina);
   EXPECT_TRUE(gina->Value.IsNull());
+}
+#endif
+
+// Where the plugin looks for its start-up script and its engine: in its own folder, whatever the
+// length of that folder's name, and nowhere else, not in the current folder nor at the root of the
+// current drive.
+class PluginFolderTest : public ListingTest {
+ protected:
+  void SetUp() override {
+    ListingTest::SetUp();
+#ifdef _WIN32
+    wchar_t buf[32768];
+    const DWORD n = GetCurrentDirectoryW(32768, buf);
+    cwd_ = std::u16string(reinterpret_cast<const char16_t*>(buf), n);
+#else
+    char buf[4096];
+    cwd_ = FromUtf8(getcwd(buf, sizeof buf) ? buf : "/");
+#endif
+  }
+  void TearDown() override {
+    ChangeFolder(cwd_);
+    for (const auto& f : planted_) platform::DeleteFileIfExists(f);
+#ifdef _WIN32
+    RemoveDirectoryW(L"C:\\kestrow-current");
+#endif
+    test::UseOwnFolder();
+    ListingTest::TearDown();
+  }
+  static std::string Declaring(const char* typeId) {
+    return std::string("begin\n  QInitializeType('") + typeId +
+           "', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\\Software\\KestrowNowhere');\nend.\n";
+  }
+  // A start-up script and a copy of the engine, planted in a folder the plugin must not look in.
+  void Plant(const std::u16string& folder, const char* typeId) {
+    ASSERT_TRUE(platform::WriteWholeFile(folder + u"startup.kscr", Declaring(typeId)));
+    planted_.push_back(folder + u"startup.kscr");
+    const auto engine = test::ReadLocal(test::PluginFolder() + FromUtf8(KESTROW_ENGINE_FILE));
+    ASSERT_TRUE(engine.has_value());
+    ASSERT_TRUE(platform::WriteWholeFile(folder + FromUtf8(KESTROW_ENGINE_FILE), *engine));
+    planted_.push_back(folder + FromUtf8(KESTROW_ENGINE_FILE));
+  }
+  static void ChangeFolder(const std::u16string& folder) {
+#ifdef _WIN32
+    SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()));
+#else
+    std::string native = ToUtf8(folder.size() >= 2 && folder[1] == u':' ? folder.substr(2) : folder);
+    for (auto& c : native)
+      if (c == '\\') c = '/';
+    ASSERT_EQ(0, chdir(native.c_str()));
+#endif
+  }
+  static bool Has(const std::vector<Entry>& entries, const std::u16string& name) {
+    for (const auto& e : entries)
+      if (e.name == name) return true;
+    return false;
+  }
+
+  std::u16string cwd_;
+  std::vector<std::u16string> planted_;
+};
+
+TEST_F(PluginFolderTest, AFolderLongerThanMaxPathIsTheOneLookedIn) {
+  const std::u16string folder = test::LongFolder(328);
+  ASSERT_LE(328u, folder.size());
+#ifdef _WIN32
+  // The root of the drive the current folder is on, in the test prefix.
+  const std::u16string elsewhere = u"C:\\";
+  CreateDirectoryW(L"C:\\kestrow-current", nullptr);
+  ChangeFolder(u"C:\\kestrow-current");
+#else
+  // The current folder (a root of the drive cannot be planted in here).
+  const std::u16string elsewhere = test::ScratchFolder();
+  ChangeFolder(elsewhere);
+#endif
+  Plant(elsewhere, "KS_ELSEWHERE");
+  test::ReloadPluginFrom(folder);
+  ASSERT_TRUE(platform::WriteWholeFile(folder + u"startup.kscr", Declaring("KS_BESIDE_THE_PLUGIN")));
+  planted_.push_back(folder + u"startup.kscr");
+  test::Recorded().Reset();
+  const auto root = List(u"\\");
+  EXPECT_TRUE(Has(root, u"KS_BESIDE_THE_PLUGIN"));
+  EXPECT_FALSE(Has(root, u"KS_ELSEWHERE"));
+  EXPECT_EQ(47u, root.size());
+  EXPECT_TRUE(test::Recorded().requests.empty());
+}
+
+#ifndef _WIN32
+// A module name without a folder is what the plugin has when its own name cannot be read.
+TEST_F(PluginFolderTest, WithoutItsFolderNoScriptRunsAndTheUserIsToldOnce) {
+  const std::u16string current = test::ScratchFolder();
+  ChangeFolder(current);
+  Plant(current, "KS_CURRENT_FOLDER");
+  test::ReloadPluginFrom(u"");
+  EXPECT_EQ(u"", Library().PluginPath);
+  test::Recorded().Reset();
+  const auto first = List(u"\\");
+  const auto second = List(u"\\HKCU_RUN64");
+  EXPECT_EQ(46u, first.size());
+  EXPECT_EQ(3u, second.size());
+  ASSERT_EQ(1u, test::Recorded().requests.size());
+  EXPECT_EQ(RT_MsgOK, test::Recorded().requests[0].type);
+  EXPECT_EQ(u"Error", test::Recorded().requests[0].title);
+  EXPECT_EQ(u"The plugin could not read the name of its own folder, so its start-up script did not run.",
+            test::Recorded().requests[0].text);
 }
 #endif
 

@@ -220,6 +220,42 @@ TEST(EngineLibraryLoad, MissingFolderIsReportedAsValue) {
   EXPECT_EQ(Str(out.message), lib.Error());
 }
 
+// Only a full path is loaded: a folder that is empty or relative would have the loader search the
+// current folder, the current drive's root or its own search path for a library of that name.
+TEST(EngineLibraryLoad, OnlyAFullPathIsLoaded) {
+  const std::u16string bin = ProgramFolder();
+  const std::size_t cut = bin.find_last_of(u"\\/");
+  const std::u16string parent = bin.substr(0, cut), binName = bin.substr(cut + 1);
+  std::vector<std::u16string> folders = {u"", u".", binName, u"./" + binName};
+#ifdef _WIN32
+  // The same folder from the root of the current drive, and relative to the current folder of
+  // drive Z:.
+  folders.push_back(bin.substr(2));
+  folders.push_back(u"Z:" + binName);
+  wchar_t before[32768];
+  const DWORD n = GetCurrentDirectoryW(32768, before);
+  ASSERT_TRUE(SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(parent.c_str())));
+#else
+  char before[4096];
+  ASSERT_NE(nullptr, getcwd(before, sizeof before));
+  ASSERT_EQ(0, chdir(std::string(parent.begin(), parent.end()).c_str()));
+#endif
+  for (const auto& folder : folders) {
+    SCOPED_TRACE(Narrow(folder));
+    const EngineLibrary lib = EngineLibrary::Load(folder);
+    EXPECT_FALSE(lib.Loaded());
+    EXPECT_NE(std::u16string::npos, lib.Error().find(u"not a full path")) << Narrow(lib.Error());
+  }
+  // The folder itself, given in full, loads.
+  EXPECT_TRUE(EngineLibrary::Load(bin).Loaded());
+#ifdef _WIN32
+  before[n] = 0;
+  SetCurrentDirectoryW(before);
+#else
+  ASSERT_EQ(0, chdir(before));
+#endif
+}
+
 TEST(EngineLibraryLoad, MovesOwnership) {
   EngineLibrary a = EngineLibrary::Load(ProgramFolder());
   ASSERT_TRUE(a.Loaded()) << Narrow(a.Error());

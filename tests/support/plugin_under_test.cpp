@@ -23,6 +23,8 @@ Callbacks g_callbacks;
 PluginApi g_api;
 bool g_loaded = false;
 std::u16string g_folder;
+std::u16string g_ownFolder;  // the folder of the first load
+bool g_engineCopied = false;
 
 std::u16string FromW(const KS_WCHAR* s) {
   std::u16string out;
@@ -96,6 +98,7 @@ void Load() {
   const char* dll = std::getenv("KESTROW_PLUGIN");
   std::u16string source = dll ? FromUtf8(dll) : FromUtf8(KESTROW_PLUGIN_PATH);
   if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
+  if (g_ownFolder.empty()) g_ownFolder = g_folder;
   std::u16string target = g_folder + u"wfx_kestrow.wfx64";
   CopyFileW(reinterpret_cast<const wchar_t*>(source.c_str()), reinterpret_cast<const wchar_t*>(target.c_str()), FALSE);
   std::u16string engine = u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT);
@@ -133,11 +136,12 @@ void Unload() {
 }
 #else
 void Load() {
-  if (g_folder.empty()) {
-    g_folder = MakeFolder(u"plugin");
+  if (g_ownFolder.empty()) g_folder = g_ownFolder = MakeFolder(u"plugin");
+  if (!g_engineCopied && !g_folder.empty()) {
     std::string bytes;
     if (platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT), bytes))
       platform::WriteWholeFile(g_folder + FromUtf8(KESTROW_ENGINE_FILE), bytes);
+    g_engineCopied = true;
   }
   platform::SetModuleFileNameForTests(g_folder + u"wfx_kestrow.so");
   LibraryStart();
@@ -185,6 +189,38 @@ void UnloadPlugin() {
 void ReloadPlugin() {
   UnloadPlugin();
   Plugin();
+}
+
+void ReloadPluginFrom(const std::u16string& folder) {
+  Plugin();
+  UnloadPlugin();
+  g_folder = folder;
+  g_engineCopied = false;
+  Plugin();
+}
+
+void UseOwnFolder() {
+  if (g_ownFolder.empty() || g_folder == g_ownFolder) return;
+  UnloadPlugin();
+  g_folder = g_ownFolder;
+  g_engineCopied = true;
+  Plugin();
+}
+
+std::u16string LongFolder(std::size_t length) {
+  std::u16string dir = MakeFolder(u"long");
+  for (int level = 0; dir.size() < length; ++level) {
+    dir += std::u16string(60, char16_t(u'a' + level)) + u"\\";
+#ifdef _WIN32
+    CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr);
+#else
+    std::string native = ToUtf8(dir.substr(2));
+    for (auto& c : native)
+      if (c == '\\') c = '/';
+    ::mkdir(native.c_str(), 0755);
+#endif
+  }
+  return dir;
 }
 
 std::u16string PluginFolder() {

@@ -36,8 +36,15 @@ PluginApi& Plugin();
 // Unloads and loads the plugin again: a fresh central object with default flags.
 void ReloadPlugin();
 void UnloadPlugin();
+// Unloads the plugin and loads a copy of it, with the script engine beside it, from the folder
+// (ending in "\"); natively an empty folder gives a module name without a folder. An empty
+// argument on Windows, or ReloadPlugin() afterwards, keeps that folder; UseOwnFolder() goes back.
+void ReloadPluginFrom(const std::u16string& folder);
+void UseOwnFolder();
 // The folder the plugin was loaded from, ending in "\".
 std::u16string PluginFolder();
+// A new folder below the temporary folder whose full name is at least this long, ending in "\".
+std::u16string LongFolder(std::size_t length);
 // A fresh, empty local folder for files of one test, ending in "\".
 std::u16string ScratchFolder();
 // The same, outside the temporary folder (below the working folder).
