@@ -12,5 +12,7 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" "$
   -artifact_prefix="$work/" "$work" "$corpus" >"$log" 2>&1 || status=$?
 grep -E "^#[0-9]+.*(DONE|pulse)|Done [0-9]+ runs|ERROR|SUMMARY" "$log" | tail -5
 [ $status -eq 0 ] || { tail -40 "$log"; }
+runs="$(sed -nE 's/^Done ([0-9]+) runs.*/\1/p' "$log" | tail -1)"
 rm -f "$log"
+[ $status -eq 0 ] && echo "fuzz: ${runs:-0} passed, 0 failed"
 exit $status

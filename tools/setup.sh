@@ -39,8 +39,21 @@ make_prefix() {
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
   touch "$prefix/.kestrow-ready"
 }
+# A crashing program prints a backtrace and ends at once instead of waiting in Wine's crash
+# dialog until it is killed. The AeDebug debugger entry stays: without it a crash exits with 0.
+# Prefixes made before this setting existed get it too.
+quiet_crashes() {
+  local prefix="$1"
+  [ -f "$prefix/.kestrow-no-crash-dialog" ] && return 0
+  WINEPREFIX="$prefix" WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' \
+    /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  WINEPREFIX="$prefix" timeout 10 /usr/lib/wine/wineserver -w || true
+  touch "$prefix/.kestrow-no-crash-dialog"
+}
 make_prefix "$KESTROW_CACHE/wine-test"
 make_prefix "$KESTROW_CACHE/wine-run"
+quiet_crashes "$KESTROW_CACHE/wine-test"
+quiet_crashes "$KESTROW_CACHE/wine-run"
 # The dialogs use Tahoma: Wine's own fonts, which this Wine finds only in the prefix's font folder.
 for prefix in "$KESTROW_CACHE/wine-test" "$KESTROW_CACHE/wine-run"; do
   for font in /usr/share/wine/fonts/*; do

@@ -14,3 +14,4 @@ if [ "$actual" != "$expected" ]; then
   exit 1
 fi
 echo "$lib exports: $(echo $actual)"
+echo "engine-exports: $(echo "$actual" | wc -l) passed, 0 failed"
