@@ -7,10 +7,53 @@
 
 namespace kestrow {
 
+namespace {
+
+// The outermost level of the key path that the registry reports missing, which creating the key
+// adds; empty when it reports none. Only "not found" counts: a level whose test failed otherwise
+// is taken to be there, so nothing that was there is ever taken for new.
+std::u16string FirstMissingLevel(TRegistryEx& reg, const std::u16string& address) {
+  const bool rooted = !address.empty() && address[0] == u'\\';
+  std::u16string prefix;
+  std::size_t start = 0;
+  while (start <= address.size()) {
+    std::size_t end = address.find(u'\\', start);
+    if (end == std::u16string::npos) end = address.size();
+    if (end > start) {
+      if (rooted || !prefix.empty()) prefix += u'\\';
+      prefix += address.substr(start, end - start);
+      if (reg.KeyMissing(prefix)) return prefix;
+    }
+    start = end + 1;
+  }
+  return std::u16string();
+}
+
+}  // namespace
+
 bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool CreateKey) {
   auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
-  if (!reg->KeyExists(Mi.Address) && CreateKey) reg->CreateKeyEx(Mi.Address);
+  // A key created for the value goes again when the value is not written: a failed write leaves
+  // the registry as it was.
+  std::u16string created;
+  if (!reg->KeyExists(Mi.Address) && CreateKey) {
+    created = FirstMissingLevel(*reg, Mi.Address);
+    reg->CreateKeyEx(Mi.Address);
+  }
+  struct Undo {
+    TRegistryEx& reg;
+    const std::u16string& created;
+    const bool& done;
+    ~Undo() {
+      if (done || created.empty()) return;
+      try {
+        reg.CloseKey();
+        reg.DeleteKeyTree(created);
+      } catch (...) {
+      }
+    }
+  } undo{*reg, created, result};
   if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
     const std::u16string text = ValueToText(Value);
     switch (Mi.ItemType.ValueType) {

@@ -55,6 +55,19 @@ bool TRegistryEx::KeyExists(const std::u16string& Key) {
   return true;
 }
 
+bool TRegistryEx::KeyMissing(const std::u16string& Key) {
+  RegHandle h = 0;
+  const std::int32_t e = Open(Key, 0x20009 | (access_ & KEY_VIEW_BITS_), &h);
+  if (e == RS_OK) reg_.CloseKey(h);
+  return e == RS_FILE_NOT_FOUND;
+}
+
+bool TRegistryEx::DeleteKeyTree(const std::u16string& Key) {
+  std::u16string rest;
+  RegHandle base = Base(Key, &rest);
+  return reg_.DeleteTree(base, rest, access_ & KEY_VIEW_BITS_) == RS_OK;
+}
+
 bool TRegistryEx::OpenKey(const std::u16string& Key, bool CanCreate) {
   RegHandle h = 0;
   std::int32_t e;

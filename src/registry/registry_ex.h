@@ -30,6 +30,10 @@ class TRegistryEx {
   const std::u16string& CurrentPath() const { return currentPath_; }
 
   bool KeyExists(const std::u16string& Key);
+  // True only when the platform reports that the key is not there (any other failure is no proof).
+  bool KeyMissing(const std::u16string& Key);
+  // Deletes the key with all its subkeys and values; true when it went.
+  bool DeleteKeyTree(const std::u16string& Key);
   bool OpenKey(const std::u16string& Key, bool CanCreate);
   bool OpenKeyReadOnly(const std::u16string& Key);
   void CloseKey();

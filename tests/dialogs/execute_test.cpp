@@ -225,8 +225,10 @@ TEST_F(ExecuteTest, ARaisedWriteErrorReachesTheUser) {
     bool refuseEveryWrite;  // natively: the registry refuses every write (a key without write rights)
   };
   std::vector<RaisedCase> cases = {
-      {"a value name the registry refuses", run + u"\\.ADD",
-       {test::SetText(idValueName, longName), Type(idValue, u"C:\\x.exe"), Click(idOK)}, false},
+      {"a value name the registry refuses, in a new subkey", run + u"\\.ADD",
+       {Type(idFolderName, u"KestrowNew"), test::SetText(idValueName, longName), Type(idValue, u"C:\\x.exe"),
+        Click(idOK)},
+       false},
   };
 #ifndef _WIN32
   cases.push_back({"a refused write in the edit dialog", run + u"\\Alpha", {Type(idValue, u"x"), Click(idOK)}, true});
@@ -263,6 +265,9 @@ TEST_F(ExecuteTest, ARaisedWriteErrorReachesTheUser) {
     EXPECT_EQ(u"Error", requests[1].title);
     EXPECT_EQ(0u, requests[1].text.rfind(u"Failed to set data for '", 0)) << test::Utf8(requests[1].text.substr(0, 80));
     EXPECT_EQ(C(u"C:\\alpha.exe"), RunValue(u"Alpha"));
+    // The subkey made for the value went again with the failed write.
+    EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, std::u16string(test::kRun) + u"\\KestrowNew"));
+    EXPECT_EQ(std::vector<std::u16string>{u"Alpha"}, Reg::ValueNames(RT_HKCU, WOW64_64, test::kRun));
     Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
   }
 }

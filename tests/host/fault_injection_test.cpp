@@ -1,12 +1,15 @@
 // Every registry call of a scenario fails in turn, and every value read changes its type under
-// the reader: the exports give their failure results, nothing escapes, no handle leaks, and a
-// failed write or restore leaves the registry as it was.
+// the reader: the exports give their failure or their success result, nothing escapes, no handle
+// leaks; a failure leaves the registry and the files as they were, a success leaves exactly what a
+// run without faults leaves.
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "dialogs/user_driver.h"
 #include "host/exports.h"
 #include "host/library.h"
+#include "platform/platform.h"
 #include "registry/memory_registry.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
@@ -17,11 +20,15 @@ namespace {
 using test::Reg;
 using test::W;
 
+// A scenario's result is either its success or its failure; each is paired with the state it
+// must leave: failure, the registry (and a key file that was there) unchanged; success, exactly
+// what a run without faults leaves.
 struct Scenario {
   const char* name;
   std::function<std::int32_t()> run;  // the export's result
-  std::vector<std::int32_t> allowed;  // results it may give
-  bool writes;                        // when it fails, the registry must be unchanged
+  std::int32_t success;
+  std::int32_t failure;
+  std::u16string file;  // a file the scenario writes, or empty
 };
 
 class FaultInjection : public test::RegistryTest {
@@ -38,17 +45,36 @@ class FaultInjection : public test::RegistryTest {
     Reg::Dword(RT_HKLM, WOW64_64, svc, u"Start", 2);
     Reg::Str(RT_HKLM, WOW64_64, svc, u"ImagePath", u"a.sys", REG_EXPAND_SZ_);
     Reg::Str(RT_HKLM, WOW64_32, test::kWinlogon, u"Shell", u"explorer.exe");
-    folder = test::OutsideTempFolder();
+    if (folder.empty()) folder = test::OutsideTempFolder();
     List();
-    // A key file to restore from.
+    // A key file to restore from; the key then gains a value the restore takes away again.
+    platform::DeleteFileIfExists(KeyFile());
     auto save = W(u"\\HKCU_RUN32\\.SAVE"), local = W(folder + u"x");
     ASSERT_EQ(FS_FILE_OK, FsGetFileW(save.data(), local.data(), 0, nullptr));
+    Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Later", u"C:\\later.exe");
+    // A key file that a save replaces only when it succeeds.
+    ASSERT_TRUE(platform::WriteWholeFile(folder + u"s", "the file from before"));
   }
   void TearDown() override {
     test::SetEnv("COMMANDER_PATH", u"");
     test::RegistryTest::TearDown();
   }
+  std::u16string KeyFile() const { return folder + u"HKCU_RUN32.kscrkey"; }
   static std::int32_t List() { return static_cast<std::int32_t>(test::List(u"\\HKLM_SERV64\\FaultSvc").size()); }
+
+  // FsExecuteFileW with a user who changes the value field and confirms.
+  static std::int32_t Execute(const std::u16string& path, std::vector<test::Step> steps) {
+    auto p = W(path), v = W(u"open");
+    std::int32_t result = -99;
+    test::Recorded().Reset();
+    const test::Seen seen = test::RunAsUser([&] { result = FsExecuteFileW(nullptr, p.data(), v.data()); }, steps);
+    for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
+    // A failed write is told to the user, however it failed; a successful one is not.
+    const std::vector<std::u16string> told =
+        result == FS_EXEC_OK ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"Value not written!"};
+    EXPECT_EQ(told, test::Recorded().logs);
+    return result;
+  }
 
   std::vector<Scenario> Scenarios() {
     auto call = [](const std::u16string& a, const std::u16string& b, int kind) -> std::int32_t {
@@ -59,15 +85,28 @@ class FaultInjection : public test::RegistryTest {
         default: return FsDeleteFileW(x.data());
       }
     };
-    const std::u16string keyFile = folder + u"HKCU_RUN32.kscrkey";
+    const std::u16string keyFile = KeyFile();
+    const std::u16string saved = folder + u"s";
+    using test::Click;
+    using test::Type;
+    // Copying an entry out reads the tree the listing left and makes no registry call: it cannot
+    // be a scenario of its own; the listing that reads what it shows is one.
     return {
-        {"listing", [] { List(); return std::int32_t(0); }, {0}, false},
-        {"copy out", [=] { return call(u"\\HKLM_WINLOGON32\\Shell", folder + u"d.txt", 0); }, {FS_FILE_OK}, false},
-        {"save", [=] { return call(u"\\HKCU_RUN32\\.SAVE", folder + u"s", 0); }, {FS_FILE_OK, FS_FILE_NOTFOUND}, false},
-        {"copy in", [=] { return call(u"C:\\new.exe", u"\\HKCU_RUN32\\new.exe", 1); },
-         {FS_FILE_OK, FS_FILE_WRITEERROR}, true},
-        {"restore", [=] { return call(keyFile, u"\\HKCU_RUN32\\k.kscrkey", 1); }, {FS_FILE_OK, FS_FILE_WRITEERROR}, true},
-        {"delete", [=] { return call(u"\\HKCU_RUN32\\Tool", u"", 2); }, {KS_TRUE, KS_FALSE}, true},
+        {"listing", [] { return List(); }, 5, 0, u""},
+        {"save", [=] { return call(u"\\HKCU_RUN32\\.SAVE", saved, 0); }, FS_FILE_OK, FS_FILE_NOTFOUND, saved},
+        {"copy in", [=] { return call(u"C:\\new.exe", u"\\HKCU_RUN32\\new.exe", 1); }, FS_FILE_OK,
+         FS_FILE_WRITEERROR, u""},
+        {"restore", [=] { return call(keyFile, u"\\HKCU_RUN32\\k.kscrkey", 1); }, FS_FILE_OK, FS_FILE_WRITEERROR,
+         u""},
+        {"delete", [=] { return call(u"\\HKCU_RUN32\\Tool", u"", 2); }, KS_TRUE, KS_FALSE, u""},
+        {"edit", [] { return Execute(u"\\HKCU_RUN32\\Tool", {Type(idValue, u" /x"), Click(idOK)}); }, FS_EXEC_OK,
+         FS_EXEC_ERROR, u""},
+        {"add",
+         [] {
+           return Execute(u"\\HKCU_RUN32\\.ADD",
+                          {Type(idFolderName, u"Sub"), Type(idValueName, u"N"), Type(idValue, u"v"), Click(idOK)});
+         },
+         FS_EXEC_OK, FS_EXEC_ERROR, u""},
     };
   }
 
@@ -78,15 +117,24 @@ class FaultInjection : public test::RegistryTest {
 TEST_F(FaultInjection, EveryFailingCallIsSurvived) {
   int injected = 0;
   for (const auto& sc : Scenarios()) {
+    SCOPED_TRACE(sc.name);
     // Count the calls of a clean run, then fail each one in turn.
     mem->Clear();
     SetUp();
     const std::string clean = mem->Snapshot();
+    const std::optional<std::string> fileBefore = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
     int calls = 0;
     mem->hook = [&](RegOp, const std::u16string&) { return ++calls, RS_OK; };
-    sc.run();
+    ASSERT_EQ(sc.success, sc.run());
     mem->hook = nullptr;
     const std::string afterClean = mem->Snapshot();
+    const std::optional<std::string> fileAfterClean = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
+    // Every scenario works on the registry, so every one has faults to survive.
+    ASSERT_LT(0, calls);
+    if (sc.file.empty() && std::string(sc.name) != "listing") {
+      ASSERT_NE(clean, afterClean) << "the clean run changed nothing to compare with";
+    }
+    int failures = 0;
     for (int k = 1; k <= calls; ++k) {
       // Put the registry back as it was before the scenario.
       mem->Clear();
@@ -95,22 +143,39 @@ TEST_F(FaultInjection, EveryFailingCallIsSurvived) {
       int seen = 0;
       mem->hook = [&](RegOp, const std::u16string&) { return ++seen == k ? RS_ACCESS_DENIED : RS_OK; };
       std::int32_t r = -99;
-      ASSERT_NO_THROW(r = sc.run()) << sc.name << " call " << k;
+      ASSERT_NO_THROW(r = sc.run()) << "call " << k;
       mem->hook = nullptr;
       ++injected;
-      EXPECT_NE(sc.allowed.end(), std::find(sc.allowed.begin(), sc.allowed.end(), r)) << sc.name << " call " << k
-                                                                                     << " gave " << r;
-      EXPECT_EQ(0u, mem->OpenHandles()) << sc.name << " call " << k;
+      EXPECT_EQ(0u, mem->OpenHandles()) << "call " << k;
       const std::string now = mem->Snapshot();
-      if (sc.writes) {
-        EXPECT_TRUE(now == clean || now == afterClean) << sc.name << " call " << k << " half-written";
+      const std::optional<std::string> file = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
+      if (r == sc.failure) {
+        ++failures;
+        EXPECT_TRUE(now == clean) << "call " << k << " failed and changed the registry";
+        EXPECT_TRUE(file == fileBefore) << "call " << k << " failed and changed the file";
+      } else if (std::string(sc.name) == "listing") {
+        // A fault while reading leaves fewer entries, never anything else.
+        EXPECT_LE(0, r);
+        EXPECT_GE(sc.success, r);
+        EXPECT_TRUE(now == clean) << "call " << k;
+      } else {
+        EXPECT_EQ(sc.success, r) << "call " << k << " gave neither result";
+        EXPECT_TRUE(now == afterClean) << "call " << k << " succeeded and wrote another state";
+        EXPECT_TRUE(file == fileAfterClean) << "call " << k << " succeeded and wrote another file";
       }
       // The tree is still usable: a listing afterwards works.
       EXPECT_EQ(46u, test::List(u"\\").size());
     }
+    std::printf("%s: %d registry calls failed in turn, %d of them failed the export\n", sc.name, calls, failures);
+    // Failing a registry call must fail a writing export at least once.
+    if (std::string(sc.name) != "listing") {
+      EXPECT_LT(0, failures);
+    }
   }
   RecordProperty("faults_injected", injected);
   std::printf("registry faults injected and survived: %d\n", injected);
+  // The rebuild alone reads every one of the 46 locations.
+  EXPECT_LE(46 + 6, injected);
 }
 
 TEST_F(FaultInjection, ValuesChangingTypeUnderTheReader) {
