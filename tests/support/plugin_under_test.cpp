@@ -103,7 +103,7 @@ void Load() {
   const char* dll = std::getenv("KESTROW_PLUGIN");
   std::u16string source = dll ? FromUtf8(dll) : FromUtf8(KESTROW_PLUGIN_PATH);
   if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
-  std::u16string target = g_folder + u"wfx_kestrow.wfx64";
+  std::u16string target = g_folder + FromUtf8(KESTROW_DLL_NAME);
   CopyFileW(reinterpret_cast<const wchar_t*>(source.c_str()), reinterpret_cast<const wchar_t*>(target.c_str()), FALSE);
   std::u16string engine = u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT);
   for (auto& c : engine)
