@@ -10,6 +10,22 @@ if [ "$actual" != "$expected" ]; then
   diff <(echo "$expected") <(echo "$actual") || true
   exit 1
 fi
+# The 32-bit file manager calls every export as stdcall. Only a stdcall function has a symbol
+# _Name@N (N: bytes of arguments it pops); the .def file's plain name is bound to it. A stripped
+# DLL has no symbols left to look at.
+conv=""
+if [[ "$(basename "$objdump")" == i686-* ]]; then
+  symbols="$("${objdump%objdump}nm" "$dll" 2>/dev/null || true)"
+  if [ -n "$symbols" ]; then
+    for name in $expected; do
+      if ! grep -Eq " T _${name}@[0-9]+$" <<<"$symbols"; then
+        echo "$name is not a stdcall function in $dll"
+        exit 1
+      fi
+    done
+    conv=", each a stdcall function"
+  fi
+fi
 n="$(echo "$actual" | wc -l)"
-echo "$n exports, as listed: $(echo $actual)"
+echo "$n exports, as listed$conv: $(echo $actual)"
 echo "check-exports: $n passed, 0 failed"

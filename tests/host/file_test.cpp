@@ -89,6 +89,8 @@ TEST_F(FileTest, CopyOutWritesTheDescriptionByteForByte) {
     ASSERT_EQ(FS_FILE_OK, Get(c.remote, local));
     EXPECT_EQ(Description(c.lines), test::ReadLocal(local).value_or("missing"));
   }
+  // A required value that does not exist is listed and described as <NULL>.
+  Hide(RT_HKLM, WOW64_32, u"Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Folders", u"Common Startup");
   List(u"\\HKLM_SF32");
   ASSERT_EQ(FS_FILE_OK, Get(u"\\HKLM_SF32\\Common Startup", local));
   EXPECT_EQ(Description({"Platform type: WOW64_32", "Element type: ELT_ITEM", "Value type: VAL_STRING",

@@ -155,6 +155,9 @@ TEST_F(RegistryExTest, ViewsSeparateMachineSoftwareButShareUserSoftware) {
   auto r32 = TRegistryEx::ForType(t, KEY_READ_);
   ASSERT_TRUE(r32->OpenKeyReadOnly(std::u16string(u"\\") + kRun));
   EXPECT_TRUE(r32->ValueExists(u"only32"));
+  // From a 32-bit and a 64-bit process alike, the 32-bit view is WOW6432Node of the 64-bit one.
+  EXPECT_TRUE(
+      Reg::Get(RT_HKLM, WOW64_64, u"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", u"only32"));
 
   Reg::Str(RT_HKCU, WOW64_32, kRun, u"shared", u"y");
   EXPECT_TRUE(Reg::Get(RT_HKCU, WOW64_64, kRun, u"shared"));

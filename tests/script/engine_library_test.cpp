@@ -267,6 +267,73 @@ TEST(EngineLibraryLoad, MovesOwnership) {
   EXPECT_EQ(b.Run("begin end.", host, out), KS_RUN_OK);
 }
 
+#ifdef _WIN32
+// The address a DLL asks to be loaded at, from its PE header; 0 when the file is not a DLL.
+std::uint64_t PreferredBase(const std::u16string& path) {
+  HANDLE f = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return 0;
+  unsigned char head[4096] = {};
+  DWORD got = 0;
+  const BOOL read = ReadFile(f, head, sizeof head, &got, nullptr);
+  CloseHandle(f);
+  if (!read || got < 0x40) return 0;
+  std::uint32_t pe = 0;
+  std::memcpy(&pe, head + 0x3C, 4);
+  if (pe + 24 + 32 > got || std::memcmp(head + pe, "PE\0\0", 4) != 0) return 0;
+  const unsigned char* optional = head + pe + 24;
+  std::uint16_t magic = 0;
+  std::memcpy(&magic, optional, 2);
+  if (magic == 0x10B) {  // PE32: a 32-bit ImageBase at offset 28
+    std::uint32_t base = 0;
+    std::memcpy(&base, optional + 28, 4);
+    return base;
+  }
+  std::uint64_t base = 0;  // PE32+: a 64-bit ImageBase at offset 24
+  std::memcpy(&base, optional + 24, 8);
+  return base;
+}
+
+// In the file manager another plugin may already sit at the engine's preferred address (Free
+// Pascal's default, 0x10000000, is a common one): the engine must load elsewhere and work.
+TEST(EngineLibraryLoad, LoadsAndRunsWhereItsPreferredAddressIsTaken) {
+  // A copy under another name is another module, even while the suite's engine is loaded.
+  wchar_t temp[MAX_PATH];
+  ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+  const std::u16string folder = reinterpret_cast<const char16_t*>(temp);
+  const std::string id = std::to_string(GetCurrentProcessId());
+  const std::u16string name = u"kestrow_engine_moved_" + std::u16string(id.begin(), id.end()) + u".dll";
+  const std::u16string built = ProgramFolder() + u"\\" + u"" KESTROW_ENGINE_FILE;
+  const std::u16string copy = folder + name;
+  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>(built.c_str()), reinterpret_cast<const wchar_t*>(copy.c_str()),
+                        FALSE));
+  struct Cleanup {  // after the library below is unloaded
+    std::u16string file;
+    void* taken = nullptr;
+    ~Cleanup() {
+      if (taken) VirtualFree(taken, 0, MEM_RELEASE);
+      DeleteFileW(reinterpret_cast<const wchar_t*>(file.c_str()));
+    }
+  } cleanup{copy};
+  const std::uint64_t base = PreferredBase(copy);
+  ASSERT_NE(0u, base);
+  cleanup.taken = VirtualAlloc(reinterpret_cast<void*>(static_cast<std::uintptr_t>(base)), 1 << 16, MEM_RESERVE,
+                               PAGE_NOACCESS);
+  ASSERT_EQ(reinterpret_cast<void*>(static_cast<std::uintptr_t>(base)), cleanup.taken)
+      << "the address is in use already";
+  EngineLibrary lib = EngineLibrary::Load(folder, name);
+  ASSERT_TRUE(lib.Loaded()) << Narrow(lib.Error());
+  const HMODULE module = GetModuleHandleW(reinterpret_cast<const wchar_t*>(name.c_str()));
+  EXPECT_NE(reinterpret_cast<std::uintptr_t>(module), static_cast<std::uintptr_t>(base));
+  RecordingHost host;
+  ks_result out{};
+  EXPECT_EQ(KS_RUN_OK, lib.Run("var s: String; begin s := 'moved'; QAddValue(s, s + '!'); end.", host.Host(), out))
+      << Narrow(Str(out.message));
+  ASSERT_EQ(1u, host.calls.size());
+  EXPECT_EQ((std::vector<std::u16string>{u"moved", u"moved!"}), host.calls[0].text);
+}
+#endif
+
 TEST_F(EngineLibraryTest, EmptyProgramRuns) {
   EXPECT_EQ(Run("begin end."), KS_RUN_OK);
   EXPECT_EQ(result_.procNo, 0);

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "host/exports.h"
 #endif
 
@@ -67,23 +69,28 @@ std::u16string WorkingFolder() {
   return w;
 }
 
+// The folders stay after the process; process ids come again (under Wine within minutes), so a
+// name already taken is skipped: the folder is always new and empty.
 std::u16string MakeFolder(const std::u16string& tag, bool outsideTemp = false) {
   static int counter = 0;
   std::u16string base = outsideTemp ? WorkingFolder() : platform::SystemTempPath();
   if (base.empty() || base.back() != u'\\') base += u'\\';
+  for (;;) {
 #ifdef _WIN32
-  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
-                       FromUtf8(std::to_string(++counter));
-  CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr);
+    std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
+                         FromUtf8(std::to_string(++counter));
+    if (CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr) ||
+        GetLastError() != ERROR_ALREADY_EXISTS)
+      return dir + u"\\";
 #else
-  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(getpid())) + u"-" +
-                       FromUtf8(std::to_string(++counter));
-  std::string native = ToUtf8(dir.substr(2));
-  for (auto& c : native)
-    if (c == '\\') c = '/';
-  ::mkdir(native.c_str(), 0755);
+    std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(getpid())) + u"-" +
+                         FromUtf8(std::to_string(++counter));
+    std::string native = ToUtf8(dir.substr(2));
+    for (auto& c : native)
+      if (c == '\\') c = '/';
+    if (::mkdir(native.c_str(), 0755) == 0 || errno != EEXIST) return dir + u"\\";
 #endif
-  return dir + u"\\";
+  }
 }
 
 #ifdef _WIN32
@@ -99,7 +106,7 @@ void Load() {
   std::u16string source = dll ? FromUtf8(dll) : FromUtf8(KESTROW_PLUGIN_PATH);
   if (g_folder.empty()) g_folder = MakeFolder(u"plugin");
   if (g_ownFolder.empty()) g_ownFolder = g_folder;
-  std::u16string target = g_folder + u"wfx_kestrow.wfx64";
+  std::u16string target = g_folder + FromUtf8(KESTROW_DLL_NAME);
   CopyFileW(reinterpret_cast<const wchar_t*>(source.c_str()), reinterpret_cast<const wchar_t*>(target.c_str()), FALSE);
   std::u16string engine = u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT);
   for (auto& c : engine)

@@ -74,6 +74,11 @@ void Reg::DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& p
   CurrentRegistry().DeleteTree(TRegistryEx::RootOf(root), path, ViewOf(view));
 }
 
+void Reg::DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name) {
+  OpenKey k(root, view, path, false);
+  if (k.ok()) CurrentRegistry().DeleteValue(k.get(), name);
+}
+
 bool Reg::KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
   return OpenKey(root, view, path, false, KEY_READ_).ok();
 }
@@ -112,12 +117,22 @@ void RegistryTest::SetUp() {
       for (const char16_t* k : {kRun, kRunOnce}) Reg::DeleteKey(root, view, k);
 }
 
+void RegistryTest::Hide(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name) {
+  if (auto v = Reg::Get(root, view, path, name)) {
+    hidden_.push_back({root, view, path, name, *v});
+    Reg::DeleteValue(root, view, path, name);
+  }
+  ASSERT_FALSE(Reg::Get(root, view, path, name)) << "could not delete a value for the test";
+}
+
 void RegistryTest::TearDown() {
   if (auto* m = dynamic_cast<MemoryRegistry*>(&CurrentRegistry())) {
     m->hook = nullptr;
     EXPECT_EQ(0u, m->OpenHandles()) << "registry handles left open";
   }
   for (const auto& o : owned_) Reg::DeleteKey(o.root, o.view, o.path);
+  for (const auto& h : hidden_) Reg::Set(h.root, h.view, h.path, h.name, h.value.type, h.value.data);
+  hidden_.clear();
   SetUp();
 }
 

@@ -29,6 +29,7 @@ class Reg {
                       const std::u16string& charsWithNuls);
   static void CreateKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static void DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
+  static void DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name);
   static bool KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static std::optional<RawValue> Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
                                      const std::u16string& name);
@@ -43,6 +44,9 @@ class RegistryTest : public ::testing::Test {
   void TearDown() override;
   // Keys the test creates besides the standard ones, deleted at the end.
   void Own(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) { owned_.push_back({root, view, path}); }
+  // Deletes a value the system may hold (Wine fills some locations, differently per view) for
+  // the test; TearDown writes it back as it was.
+  void Hide(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name);
   static bool InMemory();
 
  private:
@@ -52,6 +56,14 @@ class RegistryTest : public ::testing::Test {
     std::u16string path;
   };
   std::vector<Owned> owned_;
+  struct Hidden {
+    ROOT_TYPES root;
+    PLATFORM_TYPE view;
+    std::u16string path;
+    std::u16string name;
+    RawValue value;
+  };
+  std::vector<Hidden> hidden_;
 };
 
 inline const char16_t* kRun = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

@@ -155,8 +155,10 @@ double MedianMs(int runs, F&& f) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::atoi(argv[1]) : 21;
-#ifdef _WIN32
-  const char* where = "real registry under wine64";
+#if defined(_WIN64)
+  const char* where = "real registry, 64-bit process";
+#elif defined(_WIN32)
+  const char* where = "real registry, 32-bit process";
 #else
   const char* where = "in-memory registry, native";
 #endif
