@@ -5,6 +5,7 @@
 
 #include "model/errors.h"
 #include "platform/platform.h"
+#include "registry/restore_through_load.h"
 
 namespace kestrow {
 
@@ -223,7 +224,7 @@ bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& Fil
 bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
   RegHandle h = 0;
   if (Open(Key, access_, &h) != RS_OK) return false;
-  const bool ok = reg_.RestoreKey(h, FileName, flags) == RS_OK;
+  const bool ok = (reg_.RestoreWorks() ? reg_.RestoreKey(h, FileName, flags) : RestoreThroughLoad(reg_, h, FileName)) == RS_OK;
   reg_.CloseKey(h);
   return ok;
 }

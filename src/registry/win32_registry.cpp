@@ -83,31 +83,23 @@ std::int32_t Win32Registry::SaveKey(RegHandle key, const std::u16string& file) {
   return RegSaveKeyExW(H(key), W(file), nullptr, REG_LATEST_FORMAT);
 }
 
-namespace {
-// Wine's RegRestoreKeyW reports success and changes nothing. There the hive is loaded under a
-// temporary key, the target emptied and the loaded tree copied in; the hive is unloaded on every
-// path.
-LONG RestoreThroughLoad(HKEY target, const wchar_t* file) {
-  wchar_t name[64];
-  wsprintfW(name, L"KestrowRestore-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-  LONG e = RegLoadKeyW(HKEY_LOCAL_MACHINE, name, file);
-  if (e != ERROR_SUCCESS) return e;
-  HKEY loaded = nullptr;
-  e = RegOpenKeyExW(HKEY_LOCAL_MACHINE, name, 0, KEY_READ, &loaded);
-  if (e == ERROR_SUCCESS) {
-    e = RegDeleteTreeW(target, nullptr);
-    if (e == ERROR_SUCCESS) e = RegCopyTreeW(loaded, nullptr, target);
-    RegCloseKey(loaded);
-  }
-  RegUnLoadKeyW(HKEY_LOCAL_MACHINE, name);
-  return e;
-}
-}  // namespace
-
 std::int32_t Win32Registry::RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) {
-  if (platform::RunningOnWine()) return RestoreThroughLoad(H(key), W(file));
   return RegRestoreKeyW(H(key), W(file), flags);
 }
+
+bool Win32Registry::RestoreWorks() const { return !platform::RunningOnWine(); }
+
+std::int32_t Win32Registry::LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) {
+  return RegLoadKeyW(H(root), W(name), W(file));
+}
+
+std::int32_t Win32Registry::UnloadKey(RegHandle root, const std::u16string& name) {
+  return RegUnLoadKeyW(H(root), W(name));
+}
+
+std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) { return RegCopyTreeW(H(from), nullptr, H(to)); }
+
+std::int32_t Win32Registry::EmptyKey(RegHandle key) { return RegDeleteTreeW(H(key), nullptr); }
 
 std::int32_t Win32Registry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
   HKEY k = nullptr;

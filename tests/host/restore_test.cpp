@@ -8,6 +8,9 @@
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "registry/registry_ex.h"
+#ifndef _WIN32
+#include "registry/memory_registry.h"
+#endif
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
@@ -48,10 +51,15 @@ std::string State() {
   return state;
 }
 
-class RestoreTest : public test::RegistryTest {
+class RestoreFixture : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
+#ifndef _WIN32
+    mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
+    ASSERT_NE(nullptr, mem);
+    mem->restoreDoesNothing = throughLoad;
+#endif
     test::ReloadPlugin();
     test::InitCoreInProcess();
     test::Recorded().Reset();
@@ -63,6 +71,9 @@ class RestoreTest : public test::RegistryTest {
     test::List(u"\\HKCU_RUN64");
   }
   void TearDown() override {
+#ifndef _WIN32
+    mem->restoreDoesNothing = false;
+#endif
     test::SetEnv("COMMANDER_PATH", u"");
     test::RegistryTest::TearDown();
   }
@@ -76,10 +87,30 @@ class RestoreTest : public test::RegistryTest {
     EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
     return folder + u"HKCU_RUN64.kscrkey";
   }
+  // The content a restore replaces: the saved value changed, one added, the subkey gone.
+  static void Change() {
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"changed");
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Added", u"later");
+    Reg::DeleteKey(RT_HKCU, WOW64_64, std::u16string(test::kRun) + u"\\Sub");
+  }
   std::u16string folder;
+  bool throughLoad = false;
+#ifndef _WIN32
+  MemoryRegistry* mem = nullptr;
+#endif
 };
 
-TEST_F(RestoreTest, FilesThatAreNoHiveLeaveNothingBehind) {
+// Natively the restores run twice: with a key restore that works, and through the path Wine needs,
+// where the key restore does nothing. Under Wine they run on its real registry.
+class RestoreTest : public RestoreFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    throughLoad = GetParam();
+    RestoreFixture::SetUp();
+  }
+};
+
+TEST_P(RestoreTest, FilesThatAreNoHiveLeaveNothingBehind) {
   std::mt19937 random(77);
   std::string noise(2048, '\0');
   for (auto& b : noise) b = static_cast<char>(random() & 0xFF);
@@ -102,15 +133,74 @@ TEST_F(RestoreTest, FilesThatAreNoHiveLeaveNothingBehind) {
   }
 }
 
-TEST_F(RestoreTest, ARestoreReplacesTheKeyAndLeavesNothingBehind) {
+TEST_P(RestoreTest, ARestoreReplacesTheKeyAndLeavesNothingBehind) {
   const std::string saved = State();
   const std::u16string keyFile = Save();
-  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"changed");
-  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Added", u"later");
-  Reg::DeleteKey(RT_HKCU, WOW64_64, std::u16string(test::kRun) + u"\\Sub");
+  Change();
   EXPECT_EQ(FS_FILE_OK, Put(keyFile, u"\\HKCU_RUN64\\HKCU_RUN64.kscrkey"));
   EXPECT_EQ(saved, State());
 }
+
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(InMemory, RestoreTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "ThroughLoad" : "Plain"; });
+
+class RestoreThroughLoadFaults : public RestoreFixture {
+ protected:
+  void SetUp() override {
+    throughLoad = true;
+    RestoreFixture::SetUp();
+  }
+};
+
+// Every registry call of a restore through the load path fails in turn: the key then holds its
+// old content or the restored one, never less, and nothing is left at the machine's root.
+TEST_F(RestoreThroughLoadFaults, EveryFailingStepLeavesTheOldKeyOrTheRestoredOne) {
+  const std::string saved = State();
+  const std::u16string keyFile = Save();
+  Change();
+  const std::string changed = State();
+  const auto restore = [&] { return Put(keyFile, u"\\HKCU_RUN64\\HKCU_RUN64.kscrkey"); };
+  const auto reset = [&] {
+    mem->hook = nullptr;
+    mem->Clear();
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"changed");
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Added", u"later");
+    ASSERT_EQ(changed, State());
+  };
+  std::vector<RegOp> ops;
+  mem->hook = [&](RegOp op, const std::u16string&) { return ops.push_back(op), RS_OK; };
+  ASSERT_EQ(FS_FILE_OK, restore());
+  mem->hook = nullptr;
+  ASSERT_EQ(saved, State());
+  for (RegOp needed : {RegOp::Load, RegOp::Unload, RegOp::CopyTree, RegOp::EmptyKey})
+    ASSERT_NE(ops.end(), std::find(ops.begin(), ops.end(), needed)) << int(needed);
+  int restored = 0, refused = 0;
+  for (std::size_t k = 1; k <= ops.size(); ++k) {
+    SCOPED_TRACE("call " + std::to_string(k) + " of " + std::to_string(ops.size()) + ", op " +
+                 std::to_string(int(ops[k - 1])));
+    reset();
+    std::size_t seen = 0;
+    mem->hook = [&](RegOp, const std::u16string&) { return ++seen == k ? RS_ACCESS_DENIED : RS_OK; };
+    const std::int32_t r = restore();
+    mem->hook = nullptr;
+    EXPECT_EQ(0u, mem->OpenHandles());
+    if (r == FS_FILE_OK) {
+      ++restored;
+      EXPECT_EQ(saved, State());
+    } else {
+      ++refused;
+      EXPECT_EQ(FS_FILE_WRITEERROR, r);
+      EXPECT_EQ(changed, State());
+    }
+  }
+  std::printf("restore faults injected: %zu (%d restored all the same, %d refused)\n", ops.size(), restored, refused);
+  EXPECT_GT(refused, 0);
+}
+#else
+INSTANTIATE_TEST_SUITE_P(Platform, RestoreTest, ::testing::Values(false),
+                         [](const ::testing::TestParamInfo<bool>&) { return std::string("Registry"); });
+#endif
 
 }  // namespace
 }  // namespace kestrow
