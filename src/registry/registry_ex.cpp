@@ -224,7 +224,9 @@ bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& Fil
 bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
   RegHandle h = 0;
   if (Open(Key, access_, &h) != RS_OK) return false;
-  const bool ok = (reg_.RestoreWorks() ? reg_.RestoreKey(h, FileName, flags) : RestoreThroughLoad(reg_, h, FileName)) == RS_OK;
+  const std::int32_t e = reg_.RestoreWorks() ? reg_.RestoreKey(h, FileName, flags)
+                                              : RestoreThroughLoad(reg_, h, access_ & KEY_VIEW_BITS_, FileName);
+  const bool ok = e == RS_OK;
   reg_.CloseKey(h);
   return ok;
 }

@@ -6,7 +6,9 @@
 
 namespace kestrow {
 
-// Restores the open key from the key file through the backend's load, copy and unload.
-std::int32_t RestoreThroughLoad(RegBackend& reg, RegHandle target, const std::u16string& file);
+// Restores the open key (opened in the given view) from the key file through the backend's load,
+// copy and unload. The loaded key is removed again on every path; when a step after the target
+// was emptied fails, the target gets its old content back.
+std::int32_t RestoreThroughLoad(RegBackend& reg, RegHandle target, std::uint32_t view, const std::u16string& file);
 
 }  // namespace kestrow

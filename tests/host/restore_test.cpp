@@ -38,7 +38,8 @@ std::vector<std::u16string> MachineKeys() {
 std::string State() {
   std::string state;
   for (auto view : {WOW64_32, WOW64_64})
-    for (const std::u16string& key : {std::u16string(test::kRun), std::u16string(test::kRun) + u"\\Sub"}) {
+    for (const std::u16string& key : {std::u16string(test::kRun), std::u16string(test::kRun) + u"\\Sub",
+                                      std::u16string(test::kRun) + u"\\Other\\Deeper"}) {
       state += "[" + ToUtf8(key) + "]";
       for (const auto& name : Reg::ValueNames(RT_HKCU, view, key)) {
         auto v = Reg::Get(RT_HKCU, view, key, name);
@@ -87,11 +88,13 @@ class RestoreFixture : public test::RegistryTest {
     EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
     return folder + u"HKCU_RUN64.kscrkey";
   }
-  // The content a restore replaces: the saved value changed, one added, the subkey gone.
+  // The content a restore replaces: the saved value changed, one added, the subkey gone and
+  // another one there, two levels deep.
   static void Change() {
+    Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
     Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"changed");
     Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Added", u"later");
-    Reg::DeleteKey(RT_HKCU, WOW64_64, std::u16string(test::kRun) + u"\\Sub");
+    Reg::Dword(RT_HKCU, WOW64_64, std::u16string(test::kRun) + u"\\Other\\Deeper", u"Flag", 5);
   }
   std::u16string folder;
   bool throughLoad = false;
@@ -164,8 +167,7 @@ TEST_F(RestoreThroughLoadFaults, EveryFailingStepLeavesTheOldKeyOrTheRestoredOne
   const auto reset = [&] {
     mem->hook = nullptr;
     mem->Clear();
-    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"changed");
-    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Added", u"later");
+    Change();
     ASSERT_EQ(changed, State());
   };
   std::vector<RegOp> ops;
