@@ -201,30 +201,33 @@ TEST_F(ListingTest, LongValueNamesAreCutWithoutSplittingASurrogatePair) {
 }
 
 #ifndef _WIN32
-TEST_F(ListingTest, AnErrorWhileReadingEndsTheRebuildAndTheListingGoesOn) {
+TEST_F(ListingTest, AValueChangingTypeUnderTheReaderEndsNoScan) {
   auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   ASSERT_NE(nullptr, mem);
   Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Flip", u"x");
-  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"NeverRead", u"y");
-  // Between the type test and the read the value becomes a DWORD.
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"ReadAfter", u"y");
+  // As the value is read it becomes a DWORD of eight bytes.
   int seen = 0;
   mem->hook = [&](RegOp op, const std::u16string& name) {
-    if (op == RegOp::Query && name == u"Flip" && ++seen == 4) {
+    if (op == RegOp::Query && name == u"Flip" && ++seen == 1) {
       MemoryRegistry::Value* v = MemoryRegistry::FindValue(
           *mem->Find(HKEY_LOCAL_MACHINE_, test::kRun, KEY_WOW64_32KEY_), u"Flip");
       v->type = REG_DWORD_;
-      v->data = {1, 0, 0, 0};
+      v->data = {1, 0, 0, 0, 0, 0, 0, 0};
     }
     return RS_OK;
   };
   auto root = List(u"\\");
+  mem->hook = nullptr;
+  EXPECT_EQ(1, seen);
   EXPECT_EQ(46u, root.size());
   TSentrel& s = *Library().Sentrel;
-  TMemItem* cuRun = s.GetLastParentByPath(u"\\HKCU_RUN32");
-  ASSERT_NE(nullptr, cuRun);
-  EXPECT_EQ(nullptr, s.FindElementByName(cuRun, u"NeverRead")) << "the scans after the error must not run";
-  EXPECT_EQ(nullptr, s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip"));
-  mem->hook = nullptr;
+  TMemItem* flip = s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip");
+  ASSERT_NE(nullptr, flip);
+  EXPECT_EQ(TValue::Text(u""), flip->Value);
+  TMemItem* after = s.FindElementByName(s.GetLastParentByPath(u"\\HKCU_RUN32"), u"ReadAfter");
+  ASSERT_NE(nullptr, after) << "the scans after it still run";
+  EXPECT_EQ(TValue::Text(u"y"), after->Value);
 }
 
 TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {

@@ -12,6 +12,12 @@
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
+#ifndef _WIN32
+#include <functional>
+
+#include "registry/memory_registry.h"
+#endif
+
 namespace kestrow {
 namespace {
 
@@ -160,6 +166,93 @@ TEST_F(UnusualValuesTest, LongSubkeyNamesHideNoLaterSubkey) {
   EXPECT_TRUE(Lists(u"\\HKLM_IFEO32", longest256));
   EXPECT_TRUE(Lists(u"\\HKLM_IFEO32", u"zz-after.exe"));
 }
+
+#ifndef _WIN32
+// What only the in-memory registry can do: change under the scanner between the enumeration of a
+// key and the read of what it enumerated.
+TEST_F(UnusualValuesTest, ValuesAndSubkeysChangingUnderTheScanner) {
+  auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
+  ASSERT_NE(nullptr, mem);
+  const std::u16string run = test::kRun;
+  struct Case {
+    const char* label;
+    std::function<std::int32_t(RegOp, const std::u16string&)> hook;  // on every call of the listing
+    std::u16string dir;
+    std::vector<std::u16string> listed;     // the directory's entries after the commands
+    std::u16string entry;                   // one entry and its current value
+    std::string shown;
+  };
+  int calls = 0;
+  const auto once = [&calls](bool when) { return when && calls++ == 0; };
+  const auto value = [mem, run](const std::u16string& name) {
+    return MemoryRegistry::FindValue(*mem->Find(HKEY_CURRENT_USER_, run, KEY_WOW64_64KEY_), name);
+  };
+  const std::vector<Case> cases = {
+      {"a value gone before its read",
+       [&](RegOp op, const std::u16string& n) {
+         if (once(op == RegOp::Query && n == u"Middle")) mem->Find(HKEY_CURRENT_USER_, run, KEY_WOW64_64KEY_)->RemoveValue(n);
+         return RS_OK;
+       },
+       u"\\HKCU_RUN64", {u"First", u"Last"}, u"\\HKCU_RUN64\\Last", "last"},
+      {"a value that cannot be read",
+       [&](RegOp op, const std::u16string& n) { return op == RegOp::Query && n == u"Middle" ? RS_ACCESS_DENIED : RS_OK; },
+       u"\\HKCU_RUN64", {u"First", u"Middle", u"Last"}, u"\\HKCU_RUN64\\Middle", ""},
+      {"a value that grows as it is read",
+       [&](RegOp op, const std::u16string& n) {
+         if (once(op == RegOp::Query && n == u"Middle")) value(n)->data = Reg::Utf16Bytes(std::u16string(3000, u'g'));
+         return RS_OK;
+       },
+       u"\\HKCU_RUN64", {u"First", u"Middle", u"Last"}, u"\\HKCU_RUN64\\Middle", std::string(3000, 'g')},
+      {"the key's counts cannot be read",
+       [&](RegOp op, const std::u16string&) { return once(op == RegOp::QueryInfo) ? RS_ACCESS_DENIED : RS_OK; },
+       u"\\HKCU_RUN64", {u"First", u"Middle", u"Last"}, u"\\HKCU_RUN64\\Last", "last"},
+      {"one value name that cannot be enumerated at first",
+       [&](RegOp op, const std::u16string&) { return once(op == RegOp::EnumValue) ? RS_ACCESS_DENIED : RS_OK; },
+       u"\\HKCU_RUN64", {u"First", u"Middle", u"Last"}, u"\\HKCU_RUN64\\First", "first"},
+      {"a subkey gone before it opens",
+       [&](RegOp op, const std::u16string& n) {
+         if (once(op == RegOp::Open && n == kServices + u"\\KsB")) mem->DeleteTree(HKEY_LOCAL_MACHINE_, n, KEY_WOW64_64KEY_);
+         return RS_OK;
+       },
+       u"\\HKLM_SERV64", {u"KsA", u"KsC"}, u"\\HKLM_SERV64\\KsC\\Start", "3"},
+      {"a subkey that cannot be opened",
+       [&](RegOp op, const std::u16string& n) {
+         return op == RegOp::Open && n == kServices + u"\\KsB" ? RS_ACCESS_DENIED : RS_OK;
+       },
+       u"\\HKLM_SERV64", {u"KsA", u"KsB", u"KsC"}, u"\\HKLM_SERV64\\KsB\\Start", "-1"},
+      {"one subkey name that cannot be enumerated at first",
+       [&](RegOp op, const std::u16string&) { return once(op == RegOp::EnumKey) ? RS_ACCESS_DENIED : RS_OK; },
+       u"\\HKLM_SERV64", {u"KsA", u"KsB", u"KsC"}, u"\\HKLM_SERV64\\KsA\\Start", "1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    mem->Clear();
+    Reg::Str(RT_HKCU, WOW64_64, run, u"First", u"first");
+    Reg::Str(RT_HKCU, WOW64_64, run, u"Middle", u"middle");
+    Reg::Str(RT_HKCU, WOW64_64, run, u"Last", u"last");
+    int n = 0;
+    for (const char16_t* svc : {u"KsA", u"KsB", u"KsC"}) {
+      Reg::Dword(RT_HKLM, WOW64_64, kServices + u"\\" + svc, u"Start", std::uint32_t(++n));
+      Reg::Str(RT_HKLM, WOW64_64, kServices + u"\\" + svc, u"Group", u"g");
+    }
+    calls = 0;
+    mem->hook = c.hook;
+    const auto entries = Names(List(c.dir));
+    mem->hook = nullptr;
+    EXPECT_EQ(0u, mem->OpenHandles());
+    std::vector<std::u16string> expected = {u".ADD", u".SAVE", u".RESTORE"};
+    expected.insert(expected.end(), c.listed.begin(), c.listed.end());
+    EXPECT_EQ(expected, entries);
+    EXPECT_EQ(c.shown, CurrentValue(c.entry));
+    if (c.dir == u"\\HKLM_SERV64") {
+      // Every subkey that is listed lists all its values.
+      for (const auto& svc : c.listed)
+        EXPECT_EQ((std::vector<std::u16string>{u"Start", u"DisplayName", u"Group", u"ImagePath", u"Type"}),
+                  Names(List(c.dir + u"\\" + svc)));
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kestrow
