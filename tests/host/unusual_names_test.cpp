@@ -44,7 +44,10 @@ std::vector<std::u16string> OddValueNames() {
       u".ADD", u".save", u"..", u".",
       Repeat(u"n", 259), Repeat(u"n", 260), Repeat(u"n", 300), Repeat(u"n", 299) + u"m",
       Repeat(u"long:name\\", 1000), Repeat(u":", 300), Repeat(u"w", 16383),
-      Repeat(u"p", 257) + u"\U0001F600" + Repeat(u"q", 20),
+      Repeat(u"p", 257) + u"\U0001F600" + Repeat(u"q", 20), Repeat(u"\U0001F600", 300),
+      // Two long names alike in their first 250 units whose 64-bit FNV-1a hashes are equal (found
+      // by a collision search for this test): their shortened forms must still differ.
+      Repeat(u"a", 250) + u"cpmbegngphpiiabe", Repeat(u"a", 250) + u"oeaclcnhgljdhpla",
   };
   return names;
 }
@@ -77,9 +80,10 @@ class UnusualNamesTest : public test::RegistryTest {
     test::RegistryTest::TearDown();
   }
 
-  // The description of an entry copied out to a local file of its listed name.
+  // The description of an entry copied out to a local file of its listed name (where the local
+  // file system takes a name that long).
   std::string CopyOut(const std::u16string& dir, const std::u16string& listed) {
-    const std::u16string local = folder + listed;
+    const std::u16string local = folder + (listed.size() <= 100 ? listed : u"entry.txt");
     auto r = W(dir + u"\\" + listed), l = W(local);
     const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
     if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);

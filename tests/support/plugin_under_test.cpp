@@ -1,5 +1,6 @@
 #include "support/plugin_under_test.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -76,17 +77,24 @@ std::u16string MakeFolder(const std::u16string& tag, bool outsideTemp = false) {
   static int counter = 0;
   std::u16string base = outsideTemp ? WorkingFolder() : platform::SystemTempPath();
   if (base.empty() || base.back() != u'\\') base += u'\\';
+  // Process numbers come round again (under Wine within minutes): a folder an earlier process
+  // left is passed over, so that the folder is new and empty.
+  std::u16string dir;
 #ifdef _WIN32
-  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
-                       FromUtf8(std::to_string(++counter));
-  CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr);
+  do {
+    dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(GetCurrentProcessId())) + u"-" +
+          FromUtf8(std::to_string(++counter));
+  } while (!CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir.c_str()), nullptr) &&
+           GetLastError() == ERROR_ALREADY_EXISTS);
 #else
-  std::u16string dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(getpid())) + u"-" +
-                       FromUtf8(std::to_string(++counter));
-  std::string native = ToUtf8(dir.substr(2));
-  for (auto& c : native)
-    if (c == '\\') c = '/';
-  ::mkdir(native.c_str(), 0755);
+  for (;;) {
+    dir = base + u"kestrow-test-" + tag + FromUtf8(std::to_string(getpid())) + u"-" +
+          FromUtf8(std::to_string(++counter));
+    std::string native = ToUtf8(dir.substr(2));
+    for (auto& c : native)
+      if (c == '\\') c = '/';
+    if (::mkdir(native.c_str(), 0755) == 0 || errno != EEXIST) break;
+  }
 #endif
   return dir + u"\\";
 }
