@@ -63,7 +63,7 @@ bool IsImpossibleLocalName(const std::u16string& local) {
   return false;
 }
 
-// A value name the listing would have to cut: the host could never find the entry again.
+// A name longer than any listed name: the host could never find the entry again.
 bool IsTooLongToList(const std::u16string& valueName) {
   return CutUtf16(valueName, KS_MAX_PATH - 1).size() < valueName.size();
 }
@@ -93,7 +93,7 @@ KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* Loc
     if (!node) return FS_FILE_NOTFOUND;
     if (node->ElementType == ELT_COMMAND && SameName(NamePart(remote), u".SAVE")) {
       const std::u16string keyFile =
-          IsHostOrTempPath(local) ? local : FolderPart(local) + dir->ValueName + u".kscrkey";
+          IsHostOrTempPath(local) ? local : FolderPart(local) + s->ListedName(*dir) + u".kscrkey";
       return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
     }
     return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
@@ -113,17 +113,20 @@ KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* Remo
     const std::u16string valueName = ValueNameFromRemote(remote);
     if (dir && IsTooLongToList(valueName)) return FS_FILE_WRITEERROR;
     if (!dir) return FS_FILE_USERABORT;
+    // The name as listed stands for the registry name it was listed for.
+    const std::optional<std::u16string> realName = s->RealNameFor(*dir, valueName);
+    if (!realName) return FS_FILE_WRITEERROR;
     TMemItem temp(ELT_ITEM, nullptr);
     temp.ItemType = dir->ItemType;
     temp.Address = dir->Address;
-    temp.ValueName = valueName;
+    temp.ValueName = *realName;
     if (LocalExtension(local) == u".kscrkey") {
       if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
         return FS_FILE_USERABORT;
       result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
     } else {
       if (s->fConfirmAdd &&
-          !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(valueName) + u"?"))
+          !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(temp.ValueName) + u"?"))
         return FS_FILE_USERABORT;
       result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
     }

@@ -12,10 +12,10 @@ using namespace kestrow;
 
 namespace {
 
-void Fill(KsFindDataW* fd, const TMemItem& node) {
+void Fill(KsFindDataW* fd, const TSentrel& sentrel, const TMemItem& node) {
   if (node.ElementType == ELT_DIRECTORY) fd->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
-  // A longer name is cut, never between the halves of a surrogate pair.
-  const std::u16string name = CutUtf16(node.ValueName, KS_MAX_PATH - 1);
+  // The listed name fits the record; the cut only guards it, never between the halves of a pair.
+  const std::u16string name = CutUtf16(sentrel.ListedName(node), KS_MAX_PATH - 1);
   for (std::size_t i = 0; i < name.size(); ++i) fd->cFileName[i] = static_cast<KS_WCHAR>(name[i]);
   fd->cFileName[name.size()] = 0;
 }
@@ -62,7 +62,7 @@ KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirstW(KS_WCHAR* Path, KsFindDataW* FindDat
     if (path == u"\\") {
       TMemItem* first = sentrel->FindElement(nullptr);
       if (!first) return KsInvalidHandle();
-      Fill(FindData, *first);
+      Fill(FindData, *sentrel, *first);
       sentrel->pos = first;
       return KsListingHandle();
     }
@@ -70,7 +70,7 @@ KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirstW(KS_WCHAR* Path, KsFindDataW* FindDat
     if (!dir) return KsInvalidHandle();
     TMemItem* first = sentrel->FindElement(dir);
     if (first) {
-      Fill(FindData, *first);
+      Fill(FindData, *sentrel, *first);
       sentrel->pos = first;
       return KsListingHandle();
     }
@@ -89,7 +89,7 @@ KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE, KsFindDataW* FindData) {
     if (!sentrel->pos) return KS_FALSE;
     TMemItem* next = sentrel->FindElement(sentrel->pos->Parent);
     if (!next) return KS_FALSE;
-    Fill(FindData, *next);
+    Fill(FindData, *sentrel, *next);
     sentrel->pos = next;
     return KS_TRUE;
   });

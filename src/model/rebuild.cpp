@@ -17,20 +17,25 @@ void TSentrel::BuildMemory() {
     const TBuiltinType& b = types[static_cast<std::size_t>(index)];
     TMemItem* dir = FindRootDirectoryByType(b.type);
     if (!dir) continue;
-    switch (b.shown) {
-      case TBuiltinType::ByNames:
-        for (const auto& name : b.names) AddSingleValue(*dir, name);
-        break;
-      case TBuiltinType::AllValues: {
-        auto templ = MakeTemplate(*dir, u"");
-        RegGetAllValues(*templ, *Memory);
-        break;
+    // Whatever goes wrong while one location is read ends that location: the others are still
+    // read, and the start-up script still runs after them.
+    try {
+      switch (b.shown) {
+        case TBuiltinType::ByNames:
+          for (const auto& name : b.names) AddSingleValue(*dir, name);
+          break;
+        case TBuiltinType::AllValues: {
+          auto templ = MakeTemplate(*dir, u"");
+          RegGetAllValues(*templ, *Memory);
+          break;
+        }
+        case TBuiltinType::Subkeys: {
+          auto templ = MakeTemplate(*dir, u"");
+          RegGetAllSubkeysByValue(*templ, *Memory, b.names.front(), b.extras);
+          break;
+        }
       }
-      case TBuiltinType::Subkeys: {
-        auto templ = MakeTemplate(*dir, u"");
-        RegGetAllSubkeysByValue(*templ, *Memory, b.names.front(), b.extras);
-        break;
-      }
+    } catch (...) {
     }
   }
 }

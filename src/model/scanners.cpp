@@ -1,38 +1,83 @@
 // The registry scanners: turn one type's registry location into nodes of the tree.
+//
+// Other programs write what they like into these locations, and the drive exists to show it.
+// So no value's data can end a scan: a value is read whole in one query, and data that does not
+// have its type's form (another type, another size, a value that turns unreadable between the
+// enumeration and the read) gives the same substitute as a value of another type: -1 or the
+// empty text. A value that is gone by the time it is read is not listed; one that cannot be read
+// is. A subkey that cannot be opened is listed with substitutes for its values, unless it is gone.
 #include "model/errors.h"
 #include "model/sentrel.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow {
 
-TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
-  switch (Mi.ItemType.ValueType) {
+namespace {
+
+// Status of a value that the registry could not give for a reason other than its absence.
+bool Gone(std::int32_t status) { return status == RS_FILE_NOT_FOUND; }
+
+std::u16string TextFromData(const std::vector<std::uint8_t>& data) {
+  // An odd last byte is half a character and is dropped; the text ends at its first NUL or with
+  // the data, terminated or not.
+  std::u16string s(data.size() / 2, u'\0');
+  for (std::size_t i = 0; i < s.size(); ++i) s[i] = char16_t(data[2 * i] | (data[2 * i + 1] << 8));
+  const auto nul = s.find(u'\0');
+  if (nul != std::u16string::npos) s.resize(nul);
+  return s;
+}
+
+// The in-memory value for what a read gave: the stored form where the data has it, else the
+// substitute of the value type.
+TValue ValueFromData(VALUE_TYPES valueType, std::int32_t status, std::uint32_t type,
+                     const std::vector<std::uint8_t>& data) {
+  const bool read = status == RS_OK;
+  switch (valueType) {
     case VAL_INTEGER: {
-      std::int32_t v = -1;
-      if (Reg.ValueExists(Mi.ValueName) && Reg.GetDataType(Mi.ValueName) == rdInteger) v = Reg.ReadInteger(Mi.ValueName);
-      return TValue::Integer(v);
+      if (!read || type != REG_DWORD_ || data.size() != 4) return TValue::Integer(-1);
+      const std::uint32_t v = std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8 | std::uint32_t(data[2]) << 16 |
+                              std::uint32_t(data[3]) << 24;
+      return TValue::Integer(static_cast<std::int32_t>(v));
     }
     case VAL_STRING:
-    case VAL_EXPANDSTRING: {
-      std::u16string s;
-      if (Reg.ValueExists(Mi.ValueName)) {
-        const TRegDataType t = Reg.GetDataType(Mi.ValueName);
-        if (t == rdString || t == rdExpandString) s = Reg.ReadString(Mi.ValueName);
-      }
-      return TValue::Text(std::move(s));
-    }
+    case VAL_EXPANDSTRING:
+      if (!read || (type != REG_SZ_ && type != REG_EXPAND_SZ_)) return TValue::Text(u"");
+      return TValue::Text(TextFromData(data));
     case VAL_MULTISZ:
-      return TValue::Text(JoinCommaText(Reg.ReadStringList(Mi.ValueName)));
+      if (!read || type != REG_MULTI_SZ_) return TValue::Text(u"");
+      return TValue::Text(JoinCommaText(TRegistryEx::StringListFromData(data.data(), data.size())));
   }
   // Only a script's cast can produce another ordinal; the script routines refuse those.
   throw EKestrowError(u"Invalid value type");
+}
+
+// Reads the node's value from the registry object's current key; the status tells whether the
+// value was there.
+std::int32_t ReadInto(TRegistryEx& reg, TMemItem& node) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  const std::int32_t status = reg.ReadData(node.ValueName, &type, &data);
+  node.Value = ValueFromData(node.ItemType.ValueType, status, type, data);
+  return status;
+}
+
+}  // namespace
+
+TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  const std::int32_t status = Reg.ReadData(Mi.ValueName, &type, &data);
+  return ValueFromData(Mi.ItemType.ValueType, status, type, data);
 }
 
 TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   TValue result = TValue::Null();
   auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_READ_);
   if (reg->KeyExists(Mi.Address) && reg->OpenKeyReadOnly(Mi.Address)) {
-    if (reg->ValueExists(Mi.ValueName)) result = RegReadValue(*reg, Mi);
+    TMemItem node(Mi.ElementType, Mi.Parent);
+    node.ItemType = Mi.ItemType;
+    node.ValueName = Mi.ValueName;
+    if (!Gone(ReadInto(*reg, node))) result = node.Value;
     reg->CloseKey();
   }
   return result;
@@ -50,12 +95,12 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   TStringList names;
   reg->GetValueNames(names);
   for (const auto& name : names) {
-    if (name.empty() || !reg->ValueExists(name)) continue;
+    if (name.empty()) continue;
     auto node = std::make_unique<TMemItem>(ELT_ITEM, templ.Parent);
     node->ItemType = templ.ItemType;
     node->Address = templ.Address;
     node->ValueName = name;
-    node->Value = RegReadValue(*reg, *node);
+    if (Gone(ReadInto(*reg, *node))) continue;
     tree.push_back(std::move(node));
   }
   reg->CloseKey();
@@ -70,20 +115,30 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
   reg->CloseKey();
   for (const auto& sub : subkeys) {
     const std::u16string path = templ.Address + u"\\" + sub;
-    if (!reg->OpenKeyReadOnly(path)) continue;
-    if (reg->ValueExists(valueName)) {
+    const bool opened = reg->OpenKeyReadOnly(path);
+    if (!opened && Gone(reg->LastOpenStatus())) continue;
+    // One subkey whose values cannot be read ends that subkey, not the scan.
+    try {
+      auto item = std::make_unique<TMemItem>(ELT_ITEM, nullptr);
+      item->ItemType = templ.ItemType;
+      item->Address = path;
+      item->ValueName = valueName;
+      if (opened) {
+        if (Gone(ReadInto(*reg, *item))) {
+          reg->CloseKey();
+          continue;
+        }
+      } else {
+        item->Value = ValueFromData(item->ItemType.ValueType, reg->LastOpenStatus(), 0, {});
+      }
+
       auto dir = std::make_unique<TMemItem>(ELT_DIRECTORY, templ.Parent);
       dir->ItemType = templ.ItemType;
       dir->Address = path;
       dir->ValueName = sub;
       TMemItem* parent = dir.get();
       tree.push_back(std::move(dir));
-
-      auto item = std::make_unique<TMemItem>(ELT_ITEM, parent);
-      item->ItemType = templ.ItemType;
-      item->Address = path;
-      item->ValueName = valueName;
-      item->Value = RegReadValue(*reg, *item);
+      item->Parent = parent;
       tree.push_back(std::move(item));
 
       for (const auto& extra : extras) {
@@ -92,9 +147,14 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
         x->ItemType.ValueType = extra.ValType;
         x->Address = path;
         x->ValueName = extra.ValName;
-        x->Value = RegReadValue(*reg, *x);
+        if (opened) {
+          ReadInto(*reg, *x);
+        } else {
+          x->Value = ValueFromData(x->ItemType.ValueType, reg->LastOpenStatus(), 0, {});
+        }
         tree.push_back(std::move(x));
       }
+    } catch (...) {
     }
     reg->CloseKey();
   }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "model/mem_item.h"
@@ -46,6 +47,14 @@ class TSentrel {
   TMemItem* FindElementByName(const TMemItem* Parent, const std::u16string& name) const;
   TMemItem* GetLastParentByPath(const std::u16string& path);
   TMemItem* GetElementByFileName(const std::u16string& FileName);
+  // The name the node is listed under, and the name the lookups above compare: its ValueName, or
+  // the listed form of a name the host cannot carry (model/listed_names.h), unique in its
+  // directory.
+  std::u16string ListedName(const TMemItem& node) const;
+  // The registry name that a name given for a new entry of the directory stands for: the listed
+  // form read back, or for a shortened form the name of the item listed so. None for a shortened
+  // form that names no item.
+  std::optional<std::u16string> RealNameFor(const TMemItem& directory, const std::u16string& listed) const;
   // Appends a node to the tree (creating the tree when there is none) and returns it.
   TMemItem* Append(std::unique_ptr<TMemItem> node);
 

@@ -1,5 +1,10 @@
-#include "model/names.h"
 #include "model/sentrel.h"
+
+#include <map>
+#include <string>
+
+#include "model/listed_names.h"
+#include "model/names.h"
 
 namespace kestrow {
 
@@ -76,25 +81,68 @@ TMemItem* TSentrel::FindElement(const TMemItem* Parent) const {
   return nullptr;
 }
 
+namespace {
+
+// The listed names of one directory's nodes in Memory order. Shortened forms that come out alike
+// for different names get a counter, by the order of the names' first nodes.
+class ListedNames {
+ public:
+  std::u16string Of(const TMemItem& n) {
+    if (n.ElementType == ELT_COMMAND || !NeedsListedForm(n.ValueName)) return n.ValueName;
+    std::u16string base = ListedForm(n.ValueName);
+    if (!IsShortenedForm(base)) return base;
+    std::vector<std::u16string>& names = shortened_[base];
+    std::size_t k = 0;
+    while (k < names.size() && names[k] != n.ValueName) ++k;
+    if (k == names.size()) names.push_back(n.ValueName);
+    if (k == 0) return base;
+    const std::string counter = std::to_string(k + 1);
+    return base + u"~" + std::u16string(counter.begin(), counter.end());
+  }
+
+ private:
+  std::map<std::u16string, std::vector<std::u16string>> shortened_;
+};
+
+}  // namespace
+
+std::u16string TSentrel::ListedName(const TMemItem& node) const {
+  if (node.ElementType == ELT_COMMAND || !NeedsListedForm(node.ValueName)) return node.ValueName;
+  ListedNames names;
+  if (Memory)
+    for (const auto& n : *Memory) {
+      if (n.get() == &node) break;
+      if (n->Parent == node.Parent) names.Of(*n);
+    }
+  return names.Of(node);
+}
+
 TMemItem* TSentrel::FindElementByName(const TMemItem* Parent, const std::u16string& name) const {
   if (!Memory) return nullptr;
+  ListedNames names;
   for (const auto& n : *Memory)
-    if (n->Parent == Parent && SameName(n->ValueName, name)) return n.get();
+    if (n->Parent == Parent && SameName(names.Of(*n), name)) return n.get();
   return nullptr;
+}
+
+std::optional<std::u16string> TSentrel::RealNameFor(const TMemItem& directory, const std::u16string& listed) const {
+  if (!IsShortenedForm(listed)) return RealNameOf(listed);
+  const TMemItem* item = FindElementByName(&directory, listed);
+  if (!item || item->ElementType != ELT_ITEM) return std::nullopt;
+  return item->ValueName;
 }
 
 TMemItem* TSentrel::GetLastParentByPath(const std::u16string& path) {
   const std::u16string last = NamePart(path);
   const std::u16string previous = NamePart(DirectoryPart(path));
+  // The type directories lie in the root under their listed names; the first of a name wins, as
+  // the type lookup by TypeID finds the first type of that name.
   if (!previous.empty()) {
-    TItemType* t = ItemTypeSearch(previous);
-    if (!t) return nullptr;
-    TMemItem* dir = FindRootDirectoryByType(*t);
+    TMemItem* dir = FindElementByName(nullptr, previous);
     if (!dir) return nullptr;
     return FindElementByName(dir, last);
   }
-  TItemType* t = ItemTypeSearch(last);
-  return t ? FindRootDirectoryByType(*t) : nullptr;
+  return FindElementByName(nullptr, last);
 }
 
 TMemItem* TSentrel::GetElementByFileName(const std::u16string& FileName) {

@@ -48,6 +48,11 @@ bool EnablePrivilege(const std::u16string& name, bool enable);
 // True when the plugin runs under Wine rather than on Windows.
 bool RunningOnWine();
 
+// The number of this process and the milliseconds since the system started (wrapping around):
+// together they make names that no other process and no earlier call of this one uses.
+std::uint32_t ProcessId();
+std::uint32_t TickCount();
+
 // Runs work on a thread whose stack reserves the given number of bytes, and waits for it: on
 // Windows a new thread each time, on Linux one thread kept for the process. Where no such thread
 // can be made, work runs on the calling thread. Work must not throw.

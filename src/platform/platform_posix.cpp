@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -163,6 +164,13 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
 }
 
 bool RunningOnWine() { return false; }
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+std::uint32_t TickCount() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
 
 namespace {
 // One thread with a large stack, kept for the life of the process and handed one piece of work

@@ -158,6 +158,10 @@ bool RunningOnWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+std::uint32_t ProcessId() { return GetCurrentProcessId(); }
+
+std::uint32_t TickCount() { return GetTickCount(); }
+
 namespace {
 struct StackWork {
   void (*work)(void*);

@@ -134,6 +134,37 @@ void MarkDeleted(MemoryRegistry::Key& k) {
   for (auto& s : k.subkeys) MarkDeleted(*s);
 }
 
+// The tree a key file holds.
+std::int32_t ReadKeyFile(const std::u16string& file, MemoryRegistry::Key& out) {
+  std::string in;
+  if (!platform::ReadWholeFile(file, in)) return RS_FILE_NOT_FOUND;
+  if (in.size() < sizeof kMagic || in.compare(0, sizeof kMagic, std::string(kMagic, sizeof kMagic)) != 0)
+    return RS_NOT_REGISTRY_FILE;
+  Reader r{in, sizeof kMagic};
+  if (!r.Key(out, 0) || r.at != in.size()) return RS_NOT_REGISTRY_FILE;
+  return RS_OK;
+}
+
+// Copies the values and subkeys of one key into another, over what is there already.
+void CopyInto(const MemoryRegistry::Key& from, MemoryRegistry::Key& to) {
+  for (const auto& v : from.values) {
+    MemoryRegistry::Value* target = to.FindValue(v.name);
+    if (!target) target = &to.AddValue(v.name);
+    target->type = v.type;
+    target->data = v.data;
+  }
+  for (const auto& s : from.subkeys) {
+    if (s->deleted) continue;
+    std::shared_ptr<MemoryRegistry::Key> target = to.FindSubkey(s->name);
+    if (!target) {
+      target = std::make_shared<MemoryRegistry::Key>();
+      target->name = s->name;
+      to.AddSubkey(target);
+    }
+    CopyInto(*s, *target);
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<MemoryRegistry::Key> MemoryRegistry::Key::FindSubkey(const std::u16string& n) const {
@@ -197,6 +228,7 @@ void MemoryRegistry::Clear() {
   hklm_ = std::make_shared<Key>();
   hkcu_ = std::make_shared<Key>();
   handles_.clear();
+  loaded_.clear();
 }
 
 std::shared_ptr<MemoryRegistry::Key> MemoryRegistry::RootOf(RegHandle h) {
@@ -374,14 +406,10 @@ std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& fil
     if (std::int32_t e = hook(RegOp::Restore, file)) return e;
   Open* o = Lookup(key);
   if (!o) return RS_INVALID_HANDLE;
+  if (restoreDoesNothing) return RS_OK;
   if (!o->key->writable) return RS_ACCESS_DENIED;
-  std::string in;
-  if (!platform::ReadWholeFile(file, in)) return RS_FILE_NOT_FOUND;
-  if (in.size() < sizeof kMagic || in.compare(0, sizeof kMagic, std::string(kMagic, sizeof kMagic)) != 0)
-    return RS_NOT_REGISTRY_FILE;
   Key loaded;
-  Reader r{in, sizeof kMagic};
-  if (!r.Key(loaded, 0) || r.at != in.size()) return RS_NOT_REGISTRY_FILE;
+  if (std::int32_t e = ReadKeyFile(file, loaded)) return e;
   for (auto& s : o->key->subkeys) MarkDeleted(*s);
   o->key->values = std::move(loaded.values);
   o->key->subkeys = std::move(loaded.subkeys);
@@ -390,6 +418,8 @@ std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& fil
 }
 
 std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::DeleteTree, sub)) return e;
   std::shared_ptr<Key> k;
   if (std::int32_t e = Resolve(base, sub, view, false, &k)) return e;
   if (k == hklm_ || k == hkcu_) return RS_ACCESS_DENIED;
@@ -401,6 +431,61 @@ std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& su
     return false;
   };
   unlink(*hklm_) || unlink(*hkcu_);
+  loaded_.erase(k.get());
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Load, name)) return e;
+  if (root != HKEY_LOCAL_MACHINE_ || name.empty() || name.find(u'\\') != std::u16string::npos)
+    return RS_INVALID_PARAMETER;
+  if (hklm_->FindSubkey(name)) return RS_ALREADY_EXISTS;
+  auto key = std::make_shared<Key>();
+  const std::int32_t e = ReadKeyFile(file, *key);
+  if (e == RS_FILE_NOT_FOUND || (e && !restoreDoesNothing)) return e;
+  if (e) key = std::make_shared<Key>();
+  key->name = name;
+  hklm_->AddSubkey(key);
+  loaded_.insert(key.get());
+  return e;
+}
+
+std::int32_t MemoryRegistry::UnloadKey(RegHandle root, const std::u16string& name) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::Unload, name)) return e;
+  if (root != HKEY_LOCAL_MACHINE_) return RS_INVALID_PARAMETER;
+  std::shared_ptr<Key> key = hklm_->FindSubkey(name);
+  if (!key) return RS_FILE_NOT_FOUND;
+  if (!loaded_.count(key.get())) return RS_INVALID_PARAMETER;
+  loaded_.erase(key.get());
+  MarkDeleted(*key);
+  hklm_->RemoveSubkey(key.get());
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::CopyTree(RegHandle from, RegHandle to) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::CopyTree, u"")) return e;
+  Open* source = Lookup(from);
+  Open* target = Lookup(to);
+  if (!source || !target) return RS_INVALID_HANDLE;
+  if (!(source->granted & KEY_QUERY_VALUE_) || !(target->granted & KEY_SET_VALUE_) || !target->key->writable)
+    return RS_ACCESS_DENIED;
+  CopyInto(*source->key, *target->key);
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::EmptyKey(RegHandle key) {
+  if (hook)
+    if (std::int32_t e = hook(RegOp::EmptyKey, u"")) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_SET_VALUE_) || !o->key->writable) return RS_ACCESS_DENIED;
+  for (auto& s : o->key->subkeys) MarkDeleted(*s);
+  o->key->subkeys.clear();
+  o->key->values.clear();
+  o->key->Reindex();
   return RS_OK;
 }
 

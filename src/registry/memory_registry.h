@@ -7,8 +7,9 @@
 
 #include <functional>
 #include <map>
-#include <unordered_map>
 #include <memory>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "registry/reg_backend.h"
@@ -60,6 +61,15 @@ class MemoryRegistry : public RegBackend {
   std::int32_t SaveKey(RegHandle key, const std::u16string& file) override;
   std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) override;
   std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) override;
+  bool RestoreWorks() const override { return !restoreDoesNothing; }
+  std::int32_t LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) override;
+  std::int32_t UnloadKey(RegHandle root, const std::u16string& name) override;
+  std::int32_t CopyTree(RegHandle from, RegHandle to) override;
+  std::int32_t EmptyKey(RegHandle key) override;
+
+  // Behaves as Wine's registry does: the key restore reports success and changes nothing, and
+  // loading a file that is no key file leaves an empty key of that name, which unloading removes.
+  bool restoreDoesNothing = false;
 
   // Called at the start of every call with its kind and its name argument (value or key path).
   // A nonzero result makes the call fail with that status before it does anything. The hook may
@@ -90,6 +100,7 @@ class MemoryRegistry : public RegBackend {
   std::shared_ptr<Key> hklm_;
   std::shared_ptr<Key> hkcu_;
   std::map<RegHandle, Open> handles_;
+  std::set<const Key*> loaded_;  // keys that LoadKey mounted
   RegHandle next_ = 0x1000;
 };
 

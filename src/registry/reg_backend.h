@@ -46,7 +46,10 @@ inline constexpr std::uint32_t KEY_READ_ = 0x20019;
 inline constexpr std::uint32_t KEY_ALL_ACCESS_ = 0xF003F;
 inline constexpr std::uint32_t KEY_WRITE_BITS_ = 0xD0026;  // set value, create subkey, link, delete, write DAC/owner
 
-enum class RegOp : std::uint8_t { Open, Create, Close, Query, Set, DeleteValue, EnumKey, EnumValue, QueryInfo, Save, Restore };
+enum class RegOp : std::uint8_t {
+  Open, Create, Close, Query, Set, DeleteValue, EnumKey, EnumValue, QueryInfo, Save, Restore,
+  Load, Unload, CopyTree, EmptyKey, DeleteTree
+};
 
 class RegBackend {
  public:
@@ -68,6 +71,18 @@ class RegBackend {
   virtual std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) = 0;
   // Deletes the key with everything below it (test fixtures and the restore under Wine).
   virtual std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) = 0;
+
+  // False where the platform's key restore reports success and restores nothing (Wine): there a
+  // key is restored by loading the file as a key of its own and copying that over the target.
+  virtual bool RestoreWorks() const = 0;
+  // As RegLoadKeyW and RegUnLoadKeyW: the key file mounted as the key name below root, and
+  // taken away again.
+  virtual std::int32_t LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) = 0;
+  virtual std::int32_t UnloadKey(RegHandle root, const std::u16string& name) = 0;
+  // As RegCopyTreeW: the values and subkeys of one open key copied into another.
+  virtual std::int32_t CopyTree(RegHandle from, RegHandle to) = 0;
+  // As RegDeleteTreeW without a subkey: every value and subkey of the open key deleted, the key kept.
+  virtual std::int32_t EmptyKey(RegHandle key) = 0;
 };
 
 // The backend every registry object uses: the platform's by default; tests may put another in.

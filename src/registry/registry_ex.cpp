@@ -1,10 +1,12 @@
 #include "registry/registry_ex.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "model/errors.h"
 #include "platform/platform.h"
+#include "registry/restore_through_load.h"
 
 namespace kestrow {
 
@@ -91,7 +93,10 @@ bool TRegistryEx::OpenKeyReadOnly(const std::u16string& Key) {
   const std::uint32_t view = access_ & KEY_VIEW_BITS_;
   for (std::uint32_t mask : {KEY_READ_, 0x20009u, KEY_QUERY_VALUE_}) {
     RegHandle h = 0;
-    if (Open(Key, mask | view, &h) == RS_OK) {
+    lastOpenStatus_ = Open(Key, mask | view, &h);
+    // A key that is not there does not appear with fewer rights.
+    if (lastOpenStatus_ == RS_FILE_NOT_FOUND) return false;
+    if (lastOpenStatus_ == RS_OK) {
       const bool relative = !(Key.size() && Key[0] == u'\\') && current_;
       std::u16string path = relative ? currentPath_ + u"\\" + Key : Key;
       CloseKey();
@@ -191,26 +196,65 @@ bool TRegistryEx::DeleteValue(const std::u16string& Name) {
   return current_ && reg_.DeleteValue(current_, Name) == RS_OK;
 }
 
+namespace {
+// Every name an enumeration gives, in its order. It ends where the registry says there are no
+// more; an index that fails is tried once more and then passed over, so that one entry that
+// cannot be read does not hide the ones after it. Past the count the key reported, a failure ends
+// it (the key changed meanwhile).
+template <typename Enumerate>
+void EnumerateNames(std::uint32_t count, TStringList& list, Enumerate enumerate) {
+  for (std::uint32_t i = 0; i < 0x7FFFFFFFu; ++i) {
+    std::u16string name;
+    std::int32_t e = enumerate(i, &name);
+    if (e != RS_OK && e != RS_NO_MORE_ITEMS) e = enumerate(i, &name);
+    if (e == RS_OK) {
+      list.push_back(std::move(name));
+      continue;
+    }
+    if (e == RS_NO_MORE_ITEMS || i >= count) return;
+  }
+}
+}  // namespace
+
 void TRegistryEx::GetValueNames(TStringList& List) {
   List.clear();
+  if (!current_) return;
   std::uint32_t subKeys = 0, values = 0;
-  if (!current_ || reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) return;
-  for (std::uint32_t i = 0; i < values; ++i) {
-    std::u16string name;
-    if (reg_.EnumValue(current_, i, &name) != RS_OK) break;
-    List.push_back(std::move(name));
-  }
+  if (reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) values = 0;
+  EnumerateNames(values, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumValue(current_, i, n); });
 }
 
 void TRegistryEx::GetKeyNames(TStringList& List) {
   List.clear();
+  if (!current_) return;
   std::uint32_t subKeys = 0, values = 0;
-  if (!current_ || reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) return;
-  for (std::uint32_t i = 0; i < subKeys; ++i) {
-    std::u16string name;
-    if (reg_.EnumKey(current_, i, &name) != RS_OK) break;
-    List.push_back(std::move(name));
+  if (reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) subKeys = 0;
+  EnumerateNames(subKeys, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumKey(current_, i, n); });
+}
+
+std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* type, std::vector<std::uint8_t>* data) {
+  *type = 0;
+  data->clear();
+  if (!current_) return RS_INVALID_HANDLE;
+  // Most values fit at once; a larger one, or one that grows between two queries, is read again
+  // with the size the registry reported.
+  std::uint32_t capacity = 512;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    data->resize(capacity);
+    std::uint32_t size = capacity;
+    const std::int32_t e = reg_.QueryValue(current_, Name, type, data->data(), &size);
+    if (e == RS_OK) {
+      data->resize(std::min(size, capacity));
+      return RS_OK;
+    }
+    if (e != RS_MORE_DATA) {
+      data->clear();
+      return e;
+    }
+    capacity = std::max(size, capacity * 2);
   }
+  data->clear();
+  return RS_MORE_DATA;
 }
 
 bool TRegistryEx::CreateKeyEx(const std::u16string& Key) {
@@ -236,7 +280,9 @@ bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& Fil
 bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
   RegHandle h = 0;
   if (Open(Key, access_, &h) != RS_OK) return false;
-  const bool ok = reg_.RestoreKey(h, FileName, flags) == RS_OK;
+  const std::int32_t e = reg_.RestoreWorks() ? reg_.RestoreKey(h, FileName, flags)
+                                              : RestoreThroughLoad(reg_, h, access_ & KEY_VIEW_BITS_, FileName);
+  const bool ok = e == RS_OK;
   reg_.CloseKey(h);
   return ok;
 }
@@ -258,19 +304,12 @@ void TRegistryEx::WriteStringList(const std::u16string& name, const TStringList&
     throw EKestrowError(u"Error RegistryExt Write Param " + name);
 }
 
-TStringList TRegistryEx::ReadStringList(const std::u16string& name) {
+TStringList TRegistryEx::StringListFromData(const std::uint8_t* data, std::size_t bytes) {
   TStringList list;
-  const std::int32_t size = GetDataSize(name);
-  if (size < 1) return list;
-  std::vector<std::uint8_t> buf(static_cast<std::size_t>(size), 0);
-  std::uint32_t type = 0, got = 0;
-  if (!GetData(name, buf.data(), static_cast<std::uint32_t>(size), &type, &got))
-    throw EKestrowError(u"Error RegistryExt Get Data Failed on " + name);
-  if (type != REG_MULTI_SZ_) throw EKestrowError(u"Error RegistryExt Invalid RegType on " + name);
-  const std::size_t n = got / 2;
+  const std::size_t n = bytes / 2;
   std::u16string entry;
   for (std::size_t i = 0; i < n; ++i) {
-    const char16_t c = char16_t(buf[2 * i] | (buf[2 * i + 1] << 8));
+    const char16_t c = char16_t(data[2 * i] | (data[2 * i + 1] << 8));
     const bool last = i + 1 == n;
     if (c != 0) {
       entry += c;
@@ -283,6 +322,17 @@ TStringList TRegistryEx::ReadStringList(const std::u16string& name) {
   // another NUL is the list's terminator and closes nothing.
   if (!entry.empty()) list.push_back(entry);
   return list;
+}
+
+TStringList TRegistryEx::ReadStringList(const std::u16string& name) {
+  const std::int32_t size = GetDataSize(name);
+  if (size < 1) return TStringList();
+  std::vector<std::uint8_t> buf(static_cast<std::size_t>(size), 0);
+  std::uint32_t type = 0, got = 0;
+  if (!GetData(name, buf.data(), static_cast<std::uint32_t>(size), &type, &got))
+    throw EKestrowError(u"Error RegistryExt Get Data Failed on " + name);
+  if (type != REG_MULTI_SZ_) throw EKestrowError(u"Error RegistryExt Invalid RegType on " + name);
+  return StringListFromData(buf.data(), got);
 }
 
 }  // namespace kestrow

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "model/item_types.h"
 #include "registry/comma_text.h"
@@ -49,6 +50,14 @@ class TRegistryEx {
   void GetValueNames(TStringList& List);
   void GetKeyNames(TStringList& List);
 
+  // The value's stored type and data, read whole however large it is; never raises. The status is
+  // RS_OK, RS_FILE_NOT_FOUND when the current key has no such value, or the platform's error.
+  std::int32_t ReadData(const std::u16string& Name, std::uint32_t* type, std::vector<std::uint8_t>* data);
+  // Why the last OpenKeyReadOnly failed: RS_FILE_NOT_FOUND for a key that is not there.
+  std::int32_t LastOpenStatus() const { return lastOpenStatus_; }
+  // The strings of REG_MULTI_SZ data, by the rules of ReadStringList.
+  static TStringList StringListFromData(const std::uint8_t* data, std::size_t bytes);
+
   bool CreateKeyEx(const std::u16string& Key);
   bool SaveKeyEx(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags);
   bool RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags);
@@ -69,6 +78,7 @@ class TRegistryEx {
   std::uint32_t access_;
   RegHandle current_ = 0;
   std::u16string currentPath_;
+  std::int32_t lastOpenStatus_ = RS_OK;
 };
 
 }  // namespace kestrow

@@ -53,21 +53,35 @@ std::int32_t Win32Registry::DeleteValue(RegHandle key, const std::u16string& nam
   return RegDeleteValueW(H(key), W(name));
 }
 
+namespace {
+// Enumerates one name into a buffer that grows while the name does not fit: key names are at
+// most 255 characters on Windows but 256 under Wine, value names at most 16383 (each with its
+// terminating NUL).
+template <typename Call>
+LONG EnumName(DWORD first, std::u16string* name, Call call) {
+  std::vector<wchar_t> buf;
+  for (DWORD capacity = first; capacity <= 65536; capacity *= 2) {
+    buf.assign(capacity, L'\0');
+    DWORD n = capacity;
+    const LONG e = call(buf.data(), &n);
+    if (e == ERROR_MORE_DATA) continue;
+    if (e == ERROR_SUCCESS) name->assign(reinterpret_cast<const char16_t*>(buf.data()), n);
+    return e;
+  }
+  return ERROR_MORE_DATA;
+}
+}  // namespace
+
 std::int32_t Win32Registry::EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) {
-  wchar_t buf[256];
-  DWORD n = 256;
-  LONG e = RegEnumKeyExW(H(key), index, buf, &n, nullptr, nullptr, nullptr, nullptr);
-  if (e == ERROR_SUCCESS) name->assign(reinterpret_cast<const char16_t*>(buf), n);
-  return e;
+  return EnumName(257, name, [&](wchar_t* buf, DWORD* n) {
+    return RegEnumKeyExW(H(key), index, buf, n, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 std::int32_t Win32Registry::EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) {
-  // Value names are at most 16383 characters.
-  std::vector<wchar_t> buf(16384);
-  DWORD n = static_cast<DWORD>(buf.size());
-  LONG e = RegEnumValueW(H(key), index, buf.data(), &n, nullptr, nullptr, nullptr, nullptr);
-  if (e == ERROR_SUCCESS) name->assign(reinterpret_cast<const char16_t*>(buf.data()), n);
-  return e;
+  return EnumName(16384, name, [&](wchar_t* buf, DWORD* n) {
+    return RegEnumValueW(H(key), index, buf, n, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 std::int32_t Win32Registry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
@@ -83,31 +97,23 @@ std::int32_t Win32Registry::SaveKey(RegHandle key, const std::u16string& file) {
   return RegSaveKeyExW(H(key), W(file), nullptr, REG_LATEST_FORMAT);
 }
 
-namespace {
-// Wine's RegRestoreKeyW reports success and changes nothing. There the hive is loaded under a
-// temporary key, the target emptied and the loaded tree copied in; the hive is unloaded on every
-// path.
-LONG RestoreThroughLoad(HKEY target, const wchar_t* file) {
-  wchar_t name[64];
-  wsprintfW(name, L"KestrowRestore-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-  LONG e = RegLoadKeyW(HKEY_LOCAL_MACHINE, name, file);
-  if (e != ERROR_SUCCESS) return e;
-  HKEY loaded = nullptr;
-  e = RegOpenKeyExW(HKEY_LOCAL_MACHINE, name, 0, KEY_READ, &loaded);
-  if (e == ERROR_SUCCESS) {
-    e = RegDeleteTreeW(target, nullptr);
-    if (e == ERROR_SUCCESS) e = RegCopyTreeW(loaded, nullptr, target);
-    RegCloseKey(loaded);
-  }
-  RegUnLoadKeyW(HKEY_LOCAL_MACHINE, name);
-  return e;
-}
-}  // namespace
-
 std::int32_t Win32Registry::RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) {
-  if (platform::RunningOnWine()) return RestoreThroughLoad(H(key), W(file));
   return RegRestoreKeyW(H(key), W(file), flags);
 }
+
+bool Win32Registry::RestoreWorks() const { return !platform::RunningOnWine(); }
+
+std::int32_t Win32Registry::LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) {
+  return RegLoadKeyW(H(root), W(name), W(file));
+}
+
+std::int32_t Win32Registry::UnloadKey(RegHandle root, const std::u16string& name) {
+  return RegUnLoadKeyW(H(root), W(name));
+}
+
+std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) { return RegCopyTreeW(H(from), nullptr, H(to)); }
+
+std::int32_t Win32Registry::EmptyKey(RegHandle key) { return RegDeleteTreeW(H(key), nullptr); }
 
 std::int32_t Win32Registry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
   HKEY k = nullptr;

@@ -21,6 +21,11 @@ class Win32Registry : public RegBackend {
   std::int32_t SaveKey(RegHandle key, const std::u16string& file) override;
   std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) override;
   std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) override;
+  bool RestoreWorks() const override;
+  std::int32_t LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) override;
+  std::int32_t UnloadKey(RegHandle root, const std::u16string& name) override;
+  std::int32_t CopyTree(RegHandle from, RegHandle to) override;
+  std::int32_t EmptyKey(RegHandle key) override;
 };
 
 }  // namespace kestrow

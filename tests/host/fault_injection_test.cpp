@@ -20,6 +20,8 @@ namespace {
 using test::Reg;
 using test::W;
 
+const char16_t* const kFaultService = u"SYSTEM\\CurrentControlSet\\Services\\FaultSvc";
+
 // A scenario's result is either its success or its failure; each is paired with the state it
 // must leave: failure, the registry (and a key file that was there) unchanged; success, exactly
 // what a run without faults leaves.
@@ -188,7 +190,8 @@ TEST_F(FaultInjection, ValuesChangingTypeUnderTheReader) {
       // Whatever the value was, it is now a DWORD; a DWORD becomes a string.
       for (auto [root, view, path] : {std::tuple{HKEY_CURRENT_USER_, KEY_WOW64_32KEY_, test::kRun},
                                       std::tuple{HKEY_LOCAL_MACHINE_, KEY_WOW64_64KEY_, test::kRun},
-                                      std::tuple{HKEY_LOCAL_MACHINE_, KEY_WOW64_32KEY_, test::kWinlogon}}) {
+                                      std::tuple{HKEY_LOCAL_MACHINE_, KEY_WOW64_32KEY_, test::kWinlogon},
+                                      std::tuple{HKEY_LOCAL_MACHINE_, KEY_WOW64_64KEY_, kFaultService}}) {
         if (auto* key = mem->Find(root, path, view))
           if (auto* v = MemoryRegistry::FindValue(*key, name)) {
             v->type = v->type == REG_DWORD_ ? REG_SZ_ : REG_DWORD_;

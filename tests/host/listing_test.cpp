@@ -1,6 +1,7 @@
 // The directory listing through the exports, as the file manager calls them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "model/builtin_types.h"
@@ -194,43 +195,74 @@ TEST_F(ListingTest, ImageFileEntriesNeedADebugger) {
   EXPECT_EQ(std::vector<std::u16string>{u"Debugger"}, Names(List(u"\\HKLM_IFEO32\\kestrow_a.exe")));
 }
 
-TEST_F(ListingTest, LongValueNamesAreCutWithoutSplittingASurrogatePair) {
-  std::u16string longName(300, u'n');
-  std::u16string pairAtEdge(258, u'p');
-  pairAtEdge += u"\U0001F600tail";  // the pair would take units 259 and 260
-  Reg::Str(RT_HKCU, WOW64_64, test::kRun, longName, u"x");
-  Reg::Str(RT_HKCU, WOW64_64, test::kRun, pairAtEdge, u"y");
+TEST_F(ListingTest, LongValueNamesAreShortenedWithoutSplittingASurrogatePair) {
+  // Pairs at even and at odd positions: wherever the shortening cuts, it meets a pair.
+  std::u16string pairs, pairsAfterOne = u"p";
+  while (pairs.size() < 300) pairs += u"\U0001F600";
+  while (pairsAfterOne.size() < 301) pairsAfterOne += u"\U0001F600";
+  const std::u16string longName(300, u'n');
+  for (const auto& name : {longName, pairs, pairsAfterOne}) Reg::Str(RT_HKCU, WOW64_64, test::kRun, name, u"x");
   auto names = Names(List(u"\\HKCU_RUN64"));
-  ASSERT_EQ(5u, names.size());
-  EXPECT_EQ(longName.substr(0, 259), names[3]);
-  EXPECT_EQ(pairAtEdge.substr(0, 258), names[4]);
+  ASSERT_EQ(6u, names.size());
+  // The value each listed name reaches, as its description names it.
+  const std::u16string local = test::ScratchFolder() + u"entry.txt";
+  const auto reach = [&](const std::u16string& listed) {
+    auto r = test::W(u"\\HKCU_RUN64\\" + listed), l = test::W(local);
+    if (Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr) != FS_FILE_OK) return std::u16string(u"(not reached)");
+    const std::string text = test::ReadLocal(local).value_or("");
+    const auto from = text.find("Value name: ") + 12, to = text.find("\r\nCurrent value:");
+    return FromUtf8(text.substr(from, to - from));
+  };
+  std::vector<std::u16string> reached;
+  for (std::size_t i = 3; i < names.size(); ++i) {
+    const std::u16string& n = names[i];
+    EXPECT_LE(n.size(), 259u);
+    for (std::size_t k = 0; k < n.size(); ++k) {
+      const bool high = n[k] >= 0xD800 && n[k] <= 0xDBFF, low = n[k] >= 0xDC00 && n[k] <= 0xDFFF;
+      if (high) {
+        EXPECT_TRUE(k + 1 < n.size() && n[k + 1] >= 0xDC00 && n[k + 1] <= 0xDFFF) << "split at " << k;
+      }
+      if (low) {
+        EXPECT_TRUE(k > 0 && n[k - 1] >= 0xD800 && n[k - 1] <= 0xDBFF) << "split at " << k;
+      }
+    }
+    reached.push_back(reach(n));
+    EXPECT_EQ(0, reached.back().compare(0, 100, n, 0, 100));
+  }
+  std::sort(reached.begin(), reached.end());
+  std::vector<std::u16string> planted = {longName, pairs, pairsAfterOne};
+  std::sort(planted.begin(), planted.end());
+  EXPECT_EQ(planted, reached);
 }
 
 #ifndef _WIN32
-TEST_F(ListingTest, AnErrorWhileReadingEndsTheRebuildAndTheListingGoesOn) {
+TEST_F(ListingTest, AValueChangingTypeUnderTheReaderEndsNoScan) {
   auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   ASSERT_NE(nullptr, mem);
   Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Flip", u"x");
-  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"NeverRead", u"y");
-  // Between the type test and the read the value becomes a DWORD.
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"ReadAfter", u"y");
+  // As the value is read it becomes a DWORD of eight bytes.
   int seen = 0;
   mem->hook = [&](RegOp op, const std::u16string& name) {
-    if (op == RegOp::Query && name == u"Flip" && ++seen == 4) {
+    if (op == RegOp::Query && name == u"Flip" && ++seen == 1) {
       MemoryRegistry::Value* v = MemoryRegistry::FindValue(
           *mem->Find(HKEY_LOCAL_MACHINE_, test::kRun, KEY_WOW64_32KEY_), u"Flip");
       v->type = REG_DWORD_;
-      v->data = {1, 0, 0, 0};
+      v->data = {1, 0, 0, 0, 0, 0, 0, 0};
     }
     return RS_OK;
   };
   auto root = List(u"\\");
+  mem->hook = nullptr;
+  EXPECT_EQ(1, seen);
   EXPECT_EQ(46u, root.size());
   TSentrel& s = *Library().Sentrel;
-  TMemItem* cuRun = s.GetLastParentByPath(u"\\HKCU_RUN32");
-  ASSERT_NE(nullptr, cuRun);
-  EXPECT_EQ(nullptr, s.FindElementByName(cuRun, u"NeverRead")) << "the scans after the error must not run";
-  EXPECT_EQ(nullptr, s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip"));
-  mem->hook = nullptr;
+  TMemItem* flip = s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip");
+  ASSERT_NE(nullptr, flip);
+  EXPECT_EQ(TValue::Text(u""), flip->Value);
+  TMemItem* after = s.FindElementByName(s.GetLastParentByPath(u"\\HKCU_RUN32"), u"ReadAfter");
+  ASSERT_NE(nullptr, after) << "the scans after it still run";
+  EXPECT_EQ(TValue::Text(u"y"), after->Value);
 }
 
 TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {

@@ -1,5 +1,6 @@
 #include "support/plugin_under_test.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
