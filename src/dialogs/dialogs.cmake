@@ -1,10 +1,9 @@
-# The three dialogs, the command dispatcher and the About picture. Included by src/CMakeLists.txt
+# The three dialogs and the About picture. Included by src/CMakeLists.txt
 # before the core's targets are made.
 list(APPEND KESTROW_CORE_SOURCES
   dialogs/form_layout.cpp
   dialogs/forms.cpp
   dialogs/user_interface.cpp
-  host/execute_export.cpp
 )
 if(KESTROW_WINDOWS)
   list(APPEND KESTROW_CORE_SOURCES dialogs/win32_forms.cpp)

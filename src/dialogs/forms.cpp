@@ -1,7 +1,6 @@
 #include "dialogs/forms.h"
 
 #include "dialogs/user_interface.h"
-#include "host/library.h"
 #include "model/description.h"
 #include "model/sentrel.h"
 #include "registry/comma_text.h"
@@ -30,7 +29,7 @@ void PrepareValueControls(TForm& form, VALUE_TYPES type) {
   lines.Color = multi ? clWindow : clBtnFace;
 }
 
-void ReportWriteFailure() { ReportWriteError(kWriteFailed); }
+void ReportWriteFailure(TUserMessages& user) { ReportWriteError(user, kWriteFailed); }
 
 // The text the dialog hands to the write: the memo's lines as comma text for a multi-string,
 // the value field otherwise.
@@ -41,9 +40,9 @@ std::u16string NewValueText(TForm& form, VALUE_TYPES type) {
 
 }  // namespace
 
-void ReportWriteError(const std::u16string& text) {
-  LogImportantError(kNotWrittenLog);
-  ShowError(text);
+void ReportWriteError(TUserMessages& user, const std::u16string& text) {
+  user.LogImportantError(kNotWrittenLog);
+  user.ShowError(text);
 }
 
 bool TField::Accepts(char16_t c) const {
@@ -147,11 +146,11 @@ bool ShowEdForm(TSentrel& sentrel, const TMemItem& node) {
   TEditForm form(Mi);
   UserInterface().ShowModal(form);
   if (form.ModalResult != mrOk) return false;
-  if (sentrel.fConfirmChange && !AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  if (sentrel.fConfirmChange && !sentrel.User().AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
   const std::u16string text = NewValueText(form, Mi.ItemType.ValueType);
   // The key is never created from this dialog.
   const bool written = sentrel.ApplyNewValue(Mi, TValue::Text(text), false);
-  if (!written) ReportWriteFailure();
+  if (!written) ReportWriteFailure(sentrel.User());
   return written;
 }
 
@@ -204,7 +203,7 @@ bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
   UserInterface().ShowModal(form);
   if (form.ModalResult != mrOk) return false;
   if (form.edPath().Text.empty()) return false;
-  if (sentrel.fConfirmAdd && !AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  if (sentrel.fConfirmAdd && !sentrel.User().AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
   // An empty name writes the key's default value.
   item.ValueName = form.edValueName().Text;
   item.Address = form.edPath().Text;
@@ -212,7 +211,7 @@ bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
   const bool createKey = !form.cbFolderName().Text.empty() || sentrel.fCanCreateKey;
   const std::u16string text = NewValueText(form, item.ItemType.ValueType);
   const bool written = sentrel.ApplyNewValue(item, TValue::Text(text), createKey);
-  if (!written) ReportWriteFailure();
+  if (!written) ReportWriteFailure(sentrel.User());
   return written;
 }
 

@@ -14,6 +14,7 @@
 namespace kestrow {
 
 class TSentrel;
+class TUserMessages;
 
 // One control's state.
 struct TField {
@@ -135,6 +136,6 @@ bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi);
 void ShowInfoForm();
 // How a failed write of a dialog reaches the user: "Value not written!" in the host's log, then
 // the text in an error box.
-void ReportWriteError(const std::u16string& text);
+void ReportWriteError(TUserMessages& user, const std::u16string& text);
 
 }  // namespace kestrow

@@ -1,8 +1,18 @@
 // Library start and end on Windows.
 #include <windows.h>
 
+#include <cstddef>
+#include <type_traits>
+
+#include "host/fsplugin.h"
 #include "host/library.h"
 #include "platform/platform.h"
+
+static_assert(sizeof(KsFindDataW) == sizeof(WIN32_FIND_DATAW), "layout of WIN32_FIND_DATAW");
+static_assert(offsetof(KsFindDataW, cFileName) == offsetof(WIN32_FIND_DATAW, cFileName), "cFileName");
+static_assert(sizeof(KsFindDataA) == sizeof(WIN32_FIND_DATAA), "layout of WIN32_FIND_DATAA");
+static_assert(std::is_same_v<KS_HWND, HWND> && std::is_same_v<KS_HICON, HICON> && std::is_same_v<KS_HANDLE, HANDLE>,
+              "the handle types are <windows.h>'s");
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   try {

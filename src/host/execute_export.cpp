@@ -5,7 +5,7 @@
 #include "host/guard.h"
 #include "host/library.h"
 #include "host/wide.h"
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "model/names.h"
 #include "model/sentrel.h"
 
@@ -78,7 +78,7 @@ KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, 
     } catch (const EKestrowError& e) {
       // What the commands raise is a write the registry refused after the key opened: the user
       // hears of it as of any other failed write, with the registry's own reason in the box.
-      ReportWriteError(e.Message());
+      ReportWriteError(HostMessages(), e.Message());
       return FS_EXEC_ERROR;
     }
   });

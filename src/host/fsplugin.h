@@ -7,12 +7,14 @@
 #include <cstdint>
 
 #ifdef _WIN32
-#include <windows.h>
+// The handle types as <windows.h> declares them, without including it here.
+struct HWND__;
+struct HICON__;
 #define KS_STDCALL __stdcall
 using KS_WCHAR = wchar_t;
-using KS_HANDLE = HANDLE;
-using KS_HWND = HWND;
-using KS_HICON = HICON;
+using KS_HANDLE = void*;
+using KS_HWND = HWND__*;
+using KS_HICON = HICON__*;
 #else
 #define KS_STDCALL
 using KS_WCHAR = char16_t;
@@ -77,11 +79,7 @@ struct RemoteInfoStruct {
   std::int32_t Attr;
 };
 
-#ifdef _WIN32
-static_assert(sizeof(KsFindDataW) == sizeof(WIN32_FIND_DATAW), "layout of WIN32_FIND_DATAW");
-static_assert(offsetof(KsFindDataW, cFileName) == offsetof(WIN32_FIND_DATAW, cFileName), "cFileName");
-static_assert(sizeof(KsFindDataA) == sizeof(WIN32_FIND_DATAA), "layout of WIN32_FIND_DATAA");
-#endif
+// The records match <windows.h>'s: host/dllmain.cpp checks them against it.
 
 // Callbacks, UTF-16 forms.
 using tProgressProcW = std::int32_t(KS_STDCALL*)(std::int32_t PluginNr, KS_WCHAR* SourceName, KS_WCHAR* TargetName,

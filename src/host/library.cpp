@@ -11,16 +11,6 @@ TLibraryState& Library() {
   return state;
 }
 
-std::u16string FolderPart(const std::u16string& fileName) {
-  auto p = fileName.find_last_of(u"\\:");
-  return p == std::u16string::npos ? std::u16string() : fileName.substr(0, p + 1);
-}
-
-std::u16string WithTrailingBackslash(std::u16string folder) {
-  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
-  return folder;
-}
-
 void LibraryStart() {
   TLibraryState& s = Library();
   s.TempPath = WithTrailingBackslash(platform::SystemTempPath());
@@ -30,6 +20,8 @@ void LibraryStart() {
   s.PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
   s.PluginPathReported = false;
   s.Sentrel = std::make_unique<TSentrel>();
+  s.Sentrel->Messages = &HostMessages();
+  s.Sentrel->PluginFolder = s.PluginPath;
 }
 
 void LibraryEnd() {
@@ -68,6 +60,23 @@ void LogImportantError(const std::u16string& text) {
   if (!s.LogProcW) return;
   auto x = Buffer(text);
   s.LogProcW(s.PluginNumber, MSGTYPE_IMPORTANTERROR, x.data());
+}
+
+namespace {
+class THostMessages final : public TUserMessages {
+ public:
+  bool AskYesNo(const std::u16string& title, const std::u16string& text) override {
+    return kestrow::AskYesNo(title, text);
+  }
+  void ShowError(const std::u16string& text) override { kestrow::ShowError(text); }
+  void LogImportantError(const std::u16string& text) override { kestrow::LogImportantError(text); }
+  bool Connected() const override { return Library().RequestProcW != nullptr; }
+};
+}  // namespace
+
+TUserMessages& HostMessages() {
+  static THostMessages messages;
+  return messages;
 }
 
 }  // namespace kestrow

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/fsplugin.h"
+#include "model/names.h"
 #include "model/sentrel.h"
 
 namespace kestrow {
@@ -37,8 +38,7 @@ bool AskYesNo(const std::u16string& title, const std::u16string& text);
 void ShowError(const std::u16string& text);
 void LogImportantError(const std::u16string& text);
 
-// Folder part of a file name: up to and including the last "\" or ":".
-std::u16string FolderPart(const std::u16string& fileName);
-std::u16string WithTrailingBackslash(std::u16string folder);
+// The host's callbacks as the central object's questions and messages.
+TUserMessages& HostMessages();
 
 }  // namespace kestrow

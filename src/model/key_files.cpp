@@ -1,7 +1,8 @@
 // Saving a type's key to a key file and restoring it.
-#include "host/library.h"
+#include "model/names.h"
 #include "model/sentrel.h"
 #include "platform/platform.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow {
@@ -13,7 +14,7 @@ constexpr std::uint32_t REG_FORCE_RESTORE_ = 8;
 
 bool TSentrel::SaveKey(const TMemItem& Mi, const std::u16string& FileName) {
   platform::EnablePrivilege(u"SeBackupPrivilege", true);
-  auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_READ_);
+  auto reg = RegistryFor(Mi.ItemType, KEY_READ_);
   // Save into a new file beside the target and put it in place only when the save worked, so a
   // failed save never costs the user the key file they had.
   auto temp = platform::CreateUniqueFile(FolderPart(FileName), u"kestrow-save");
@@ -29,7 +30,7 @@ bool TSentrel::SaveKey(const TMemItem& Mi, const std::u16string& FileName) {
 bool TSentrel::RestoreKey(const TMemItem& Mi, const std::u16string& FileName) {
   platform::EnablePrivilege(u"SeRestorePrivilege", true);
   platform::EnablePrivilege(u"SeBackupPrivilege", true);
-  auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_ALL_ACCESS_);
+  auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   if (!platform::FileExists(FileName)) return false;
   return reg->RestoreKey(Mi.Address, FileName, REG_FORCE_RESTORE_);
 }

@@ -28,4 +28,14 @@ std::u16string DirectoryPart(const std::u16string& path) {
   return dir;
 }
 
+std::u16string FolderPart(const std::u16string& fileName) {
+  auto p = LastSeparator(fileName);
+  return p == std::u16string::npos ? std::u16string() : fileName.substr(0, p + 1);
+}
+
+std::u16string WithTrailingBackslash(std::u16string folder) {
+  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
 }  // namespace kestrow

@@ -15,4 +15,9 @@ std::u16string NamePart(const std::u16string& path);
 // character or follows another separator.
 std::u16string DirectoryPart(const std::u16string& path);
 
+// Folder part of a file name: up to and including the last "\" or ":".
+std::u16string FolderPart(const std::u16string& fileName);
+// The folder ending in "\": one is added when it has none (to an empty folder too).
+std::u16string WithTrailingBackslash(std::u16string folder);
+
 }  // namespace kestrow

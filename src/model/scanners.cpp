@@ -6,8 +6,9 @@
 // enumeration and the read) gives the same substitute as a value of another type: -1 or the
 // empty text. A value that is gone by the time it is read is not listed; one that cannot be read
 // is. A subkey that cannot be opened is listed with substitutes for its values, unless it is gone.
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "model/sentrel.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow {
@@ -72,7 +73,7 @@ TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
 
 TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   TValue result = TValue::Null();
-  auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_READ_);
+  auto reg = RegistryFor(Mi.ItemType, KEY_READ_);
   if (reg->KeyExists(Mi.Address) && reg->OpenKeyReadOnly(Mi.Address)) {
     TMemItem node(Mi.ElementType, Mi.Parent);
     node.ItemType = Mi.ItemType;
@@ -90,7 +91,7 @@ void TSentrel::AddSingleValue(const TMemItem& directory, const std::u16string& v
 }
 
 void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
-  auto reg = TRegistryEx::ForType(templ.ItemType, KEY_READ_);
+  auto reg = RegistryFor(templ.ItemType, KEY_READ_);
   if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
   TStringList names;
   reg->GetValueNames(names);
@@ -108,7 +109,7 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
 
 void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
                                        const ADD_VAL_ARR& extras) {
-  auto reg = TRegistryEx::ForType(templ.ItemType, KEY_READ_);
+  auto reg = RegistryFor(templ.ItemType, KEY_READ_);
   if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
   TStringList subkeys;
   reg->GetKeyNames(subkeys);

@@ -7,11 +7,7 @@
 #include <vector>
 
 #include "model/mem_item.h"
-
-// windows.h maps RegGetValue to RegGetValueW; the scanner of that name is ours.
-#ifdef RegGetValue
-#undef RegGetValue
-#endif
+#include "model/user_messages.h"
 
 namespace kestrow {
 
@@ -36,6 +32,13 @@ class TSentrel {
   bool fConfirmRestore = true;
   bool fCanCreateKey = false;
   bool fDebugStrings = false;
+
+  // Where questions and messages go (not owned); none reach the user until the host connects them.
+  TUserMessages* Messages = nullptr;
+  TUserMessages& User() const { return Messages ? *Messages : NoUserMessages(); }
+  // The plugin's folder ending in a backslash, where the start-up script and the engine lie; empty when
+  // it is not known.
+  std::u16string PluginFolder;
 
   // The tree and its lookups.
   void ClearMemory();
@@ -97,6 +100,8 @@ class TSentrel {
   // Where the last node FindElement returned sits in Memory: the listing moves pos there, so the
   // next call usually finds pos at once instead of by a search.
   mutable std::size_t lastFound_ = 0;
+  // The user has been told that the plugin folder is not known.
+  bool folderReported_ = false;
 };
 
 // A node of the tree that the caller creates; the tree copy rules of a template node.

@@ -1,8 +1,8 @@
 // Writing a new value for an item, and deleting one.
-#include "host/library.h"
 #include "model/description.h"
 #include "model/integer_text.h"
 #include "model/sentrel.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow {
@@ -32,7 +32,7 @@ std::u16string FirstMissingLevel(TRegistryEx& reg, const std::u16string& address
 }  // namespace
 
 bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool CreateKey) {
-  auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_ALL_ACCESS_);
+  auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
   // A key created for the value goes again when the value is not written: a failed write leaves
   // the registry as it was.
@@ -65,7 +65,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
         if (reg->ValueExists(Mi.ValueName) && reg->GetDataType(Mi.ValueName) == rdExpandString) {
           reg->WriteExpandString(Mi.ValueName, text);
           if (fDebugStrings)
-            AskYesNo(u"Information",
+            User().AskYesNo(u"Information",
                      u"Type changed to EXPAND_STRING for ADDR = " + Mi.Address + u" NAME =  " + Mi.ValueName + u"?");
         } else {
           // A value stored with any other type is replaced by a REG_SZ.
@@ -89,7 +89,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
 
 bool TSentrel::TryDeleteValue(const TMemItem& Mi) {
   if (Mi.ItemType.EditType != ET_OPTIONAL) return false;
-  auto reg = TRegistryEx::ForType(Mi.ItemType, KEY_ALL_ACCESS_);
+  auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
   if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
     result = reg->DeleteValue(Mi.ValueName);

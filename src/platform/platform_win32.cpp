@@ -1,5 +1,8 @@
 #include <windows.h>
+// windows.h maps ReplaceFile to ReplaceFileW; the function of that name below is ours.
+#undef ReplaceFile
 
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"

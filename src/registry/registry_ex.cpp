@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "platform/platform.h"
 #include "registry/restore_through_load.h"
 
@@ -18,15 +18,9 @@ std::u16string Quoted(const char16_t* format, const std::u16string& name) {
 }
 }  // namespace
 
-TRegistryEx::TRegistryEx(std::uint32_t access) : reg_(CurrentRegistry()), access_(access) {}
+TRegistryEx::TRegistryEx(RegView view, std::uint32_t rights) : reg_(CurrentRegistry()), view_(view), access_(rights) {}
 
-TRegistryEx::~TRegistryEx() { CloseKey(); }
-
-std::unique_ptr<TRegistryEx> TRegistryEx::ForType(const TItemType& type, std::uint32_t rights) {
-  auto r = std::make_unique<TRegistryEx>(rights | ViewFlag(type.tPlatform));
-  r->SetRootKey(RootOf(type.RootType));
-  return r;
-}
+TRegistryEx::~TRegistryEx() = default;
 
 void TRegistryEx::SetRootKey(RegHandle root) {
   if (root != root_) {
@@ -41,68 +35,68 @@ RegHandle TRegistryEx::Base(const std::u16string& key, std::u16string* rest) con
     return root_;
   }
   *rest = key;
-  return current_ ? current_ : root_;
+  return current_ ? current_.Get() : root_;
 }
 
-std::int32_t TRegistryEx::Open(const std::u16string& key, std::uint32_t sam, RegHandle* out) const {
+std::int32_t TRegistryEx::Open(const std::u16string& key, std::uint32_t rights, TRegKey* out) const {
   std::u16string rest;
   RegHandle base = Base(key, &rest);
-  return reg_.OpenKey(base, rest, sam, out);
+  return out->Open(reg_, base, rest, Sam(rights));
 }
 
+void TRegistryEx::MakeCurrent(TRegKey key, const std::u16string& path) {
+  const bool relative = !(path.size() && path[0] == u'\\') && current_;
+  std::u16string full = relative ? currentPath_ + u"\\" + path : path;
+  CloseKey();
+  current_ = std::move(key);
+  currentPath_ = std::move(full);
+}
+
+namespace {
+// Enough to learn that a key is there: query values and enumerate subkeys.
+constexpr std::uint32_t kProbeRights = 0x20009;
+}  // namespace
+
 bool TRegistryEx::KeyExists(const std::u16string& Key) {
-  RegHandle h = 0;
-  if (Open(Key, 0x20009 | (access_ & KEY_VIEW_BITS_), &h) != RS_OK) return false;
-  reg_.CloseKey(h);
-  return true;
+  TRegKey h;
+  return Open(Key, kProbeRights, &h) == RS_OK;
 }
 
 bool TRegistryEx::KeyMissing(const std::u16string& Key) {
-  RegHandle h = 0;
-  const std::int32_t e = Open(Key, 0x20009 | (access_ & KEY_VIEW_BITS_), &h);
-  if (e == RS_OK) reg_.CloseKey(h);
-  return e == RS_FILE_NOT_FOUND;
+  TRegKey h;
+  return Open(Key, kProbeRights, &h) == RS_FILE_NOT_FOUND;
 }
 
 bool TRegistryEx::DeleteKeyTree(const std::u16string& Key) {
   std::u16string rest;
   RegHandle base = Base(Key, &rest);
-  return reg_.DeleteTree(base, rest, access_ & KEY_VIEW_BITS_) == RS_OK;
+  return reg_.DeleteTree(base, rest, ViewBits(view_)) == RS_OK;
 }
 
 bool TRegistryEx::OpenKey(const std::u16string& Key, bool CanCreate) {
-  RegHandle h = 0;
+  TRegKey h;
   std::int32_t e;
   if (CanCreate) {
     std::u16string rest;
     RegHandle base = Base(Key, &rest);
-    e = reg_.CreateKey(base, rest, access_, &h);
+    e = h.Create(reg_, base, rest, Sam(access_));
   } else {
     e = Open(Key, access_, &h);
   }
   if (e != RS_OK) return false;
-  const bool relative = !(Key.size() && Key[0] == u'\\') && current_;
-  std::u16string path = relative ? currentPath_ + u"\\" + Key : Key;
-  CloseKey();
-  current_ = h;
-  currentPath_ = path;
+  MakeCurrent(std::move(h), Key);
   return true;
 }
 
 bool TRegistryEx::OpenKeyReadOnly(const std::u16string& Key) {
-  const std::uint32_t view = access_ & KEY_VIEW_BITS_;
-  for (std::uint32_t mask : {KEY_READ_, 0x20009u, KEY_QUERY_VALUE_}) {
-    RegHandle h = 0;
-    lastOpenStatus_ = Open(Key, mask | view, &h);
+  for (std::uint32_t rights : {KEY_READ_, kProbeRights, KEY_QUERY_VALUE_}) {
+    TRegKey h;
+    lastOpenStatus_ = Open(Key, rights, &h);
     // A key that is not there does not appear with fewer rights.
     if (lastOpenStatus_ == RS_FILE_NOT_FOUND) return false;
     if (lastOpenStatus_ == RS_OK) {
-      const bool relative = !(Key.size() && Key[0] == u'\\') && current_;
-      std::u16string path = relative ? currentPath_ + u"\\" + Key : Key;
-      CloseKey();
-      access_ = mask | view;
-      current_ = h;
-      currentPath_ = path;
+      MakeCurrent(std::move(h), Key);
+      access_ = rights;
       return true;
     }
   }
@@ -110,22 +104,19 @@ bool TRegistryEx::OpenKeyReadOnly(const std::u16string& Key) {
 }
 
 void TRegistryEx::CloseKey() {
-  if (current_) {
-    reg_.CloseKey(current_);
-    current_ = 0;
-  }
+  current_.Reset();
   currentPath_.clear();
 }
 
 bool TRegistryEx::ValueExists(const std::u16string& Name) {
   if (!current_) return false;
   std::uint32_t type = 0, size = 0;
-  return reg_.QueryValue(current_, Name, &type, nullptr, &size) == RS_OK;
+  return reg_.QueryValue(current_.Get(), Name, &type, nullptr, &size) == RS_OK;
 }
 
 TRegDataType TRegistryEx::GetDataType(const std::u16string& Name) {
   std::uint32_t type = 0, size = 0;
-  if (!current_ || reg_.QueryValue(current_, Name, &type, nullptr, &size) != RS_OK) return rdUnknown;
+  if (!current_ || reg_.QueryValue(current_.Get(), Name, &type, nullptr, &size) != RS_OK) return rdUnknown;
   switch (type) {
     case REG_SZ_: return rdString;
     case REG_EXPAND_SZ_: return rdExpandString;
@@ -137,14 +128,14 @@ TRegDataType TRegistryEx::GetDataType(const std::u16string& Name) {
 
 std::int32_t TRegistryEx::GetDataSize(const std::u16string& Name) {
   std::uint32_t type = 0, size = 0;
-  if (!current_ || reg_.QueryValue(current_, Name, &type, nullptr, &size) != RS_OK) return -1;
+  if (!current_ || reg_.QueryValue(current_.Get(), Name, &type, nullptr, &size) != RS_OK) return -1;
   return size > 0x7FFFFFFFu ? -1 : static_cast<std::int32_t>(size);
 }
 
 bool TRegistryEx::GetData(const std::u16string& name, std::uint8_t* buffer, std::uint32_t size, std::uint32_t* type,
                           std::uint32_t* got) {
   *got = size;
-  return current_ && reg_.QueryValue(current_, name, type, buffer, got) == RS_OK;
+  return current_ && reg_.QueryValue(current_.Get(), name, type, buffer, got) == RS_OK;
 }
 
 std::u16string TRegistryEx::ReadString(const std::u16string& Name) {
@@ -175,7 +166,7 @@ std::int32_t TRegistryEx::ReadInteger(const std::u16string& Name) {
 void TRegistryEx::WriteTyped(const std::u16string& name, std::uint32_t type, const std::u16string& text) {
   std::vector<std::uint8_t> data((text.size() + 1) * 2, 0);
   if (!text.empty()) std::memcpy(data.data(), text.data(), text.size() * 2);
-  if (!current_ || reg_.SetValue(current_, name, type, data.data(), static_cast<std::uint32_t>(data.size())) != RS_OK)
+  if (!current_ || reg_.SetValue(current_.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())) != RS_OK)
     throw EKestrowError(Quoted(u"Failed to set data for '%s'", name));
 }
 
@@ -188,12 +179,12 @@ void TRegistryEx::WriteExpandString(const std::u16string& Name, const std::u16st
 void TRegistryEx::WriteInteger(const std::u16string& Name, std::int32_t N) {
   const std::uint32_t v = static_cast<std::uint32_t>(N);
   const std::uint8_t data[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
-  if (!current_ || reg_.SetValue(current_, Name, REG_DWORD_, data, 4) != RS_OK)
+  if (!current_ || reg_.SetValue(current_.Get(), Name, REG_DWORD_, data, 4) != RS_OK)
     throw EKestrowError(Quoted(u"Failed to set data for '%s'", Name));
 }
 
 bool TRegistryEx::DeleteValue(const std::u16string& Name) {
-  return current_ && reg_.DeleteValue(current_, Name) == RS_OK;
+  return current_ && reg_.DeleteValue(current_.Get(), Name) == RS_OK;
 }
 
 namespace {
@@ -220,16 +211,16 @@ void TRegistryEx::GetValueNames(TStringList& List) {
   List.clear();
   if (!current_) return;
   std::uint32_t subKeys = 0, values = 0;
-  if (reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) values = 0;
-  EnumerateNames(values, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumValue(current_, i, n); });
+  if (reg_.QueryInfoKey(current_.Get(), &subKeys, &values) != RS_OK) values = 0;
+  EnumerateNames(values, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumValue(current_.Get(), i, n); });
 }
 
 void TRegistryEx::GetKeyNames(TStringList& List) {
   List.clear();
   if (!current_) return;
   std::uint32_t subKeys = 0, values = 0;
-  if (reg_.QueryInfoKey(current_, &subKeys, &values) != RS_OK) subKeys = 0;
-  EnumerateNames(subKeys, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumKey(current_, i, n); });
+  if (reg_.QueryInfoKey(current_.Get(), &subKeys, &values) != RS_OK) subKeys = 0;
+  EnumerateNames(subKeys, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumKey(current_.Get(), i, n); });
 }
 
 std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* type, std::vector<std::uint8_t>* data) {
@@ -242,7 +233,7 @@ std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* ty
   for (int attempt = 0; attempt < 8; ++attempt) {
     data->resize(capacity);
     std::uint32_t size = capacity;
-    const std::int32_t e = reg_.QueryValue(current_, Name, type, data->data(), &size);
+    const std::int32_t e = reg_.QueryValue(current_.Get(), Name, type, data->data(), &size);
     if (e == RS_OK) {
       data->resize(std::min(size, capacity));
       return RS_OK;
@@ -260,31 +251,23 @@ std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* ty
 bool TRegistryEx::CreateKeyEx(const std::u16string& Key) {
   std::u16string rest;
   RegHandle base = Base(Key, &rest);
-  RegHandle h = 0;
-  if (reg_.CreateKey(base, rest, access_, &h) != RS_OK) return false;
-  reg_.CloseKey(h);
-  return true;
+  TRegKey h;
+  return h.Create(reg_, base, rest, Sam(access_)) == RS_OK;
 }
 
 bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& FileName, std::uint32_t) {
-  RegHandle h = 0;
-  bool ok = false;
-  if (Open(Key, access_, &h) == RS_OK) {
-    ok = reg_.SaveKey(h, FileName) == RS_OK;
-    reg_.CloseKey(h);
-  }
+  TRegKey h;
+  const bool ok = Open(Key, access_, &h) == RS_OK && reg_.SaveKey(h.Get(), FileName) == RS_OK;
   if (!ok) platform::DeleteFileIfExists(FileName);
   return ok;
 }
 
 bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
-  RegHandle h = 0;
+  TRegKey h;
   if (Open(Key, access_, &h) != RS_OK) return false;
-  const std::int32_t e = reg_.RestoreWorks() ? reg_.RestoreKey(h, FileName, flags)
-                                              : RestoreThroughLoad(reg_, h, access_ & KEY_VIEW_BITS_, FileName);
-  const bool ok = e == RS_OK;
-  reg_.CloseKey(h);
-  return ok;
+  const std::int32_t e = reg_.RestoreWorks() ? reg_.RestoreKey(h.Get(), FileName, flags)
+                                              : RestoreThroughLoad(reg_, h.Get(), ViewBits(view_), FileName);
+  return e == RS_OK;
 }
 
 void TRegistryEx::WriteStringList(const std::u16string& name, const TStringList& list) {
@@ -300,7 +283,7 @@ void TRegistryEx::WriteStringList(const std::u16string& name, const TStringList&
   block += u'\0';
   const auto bytes = static_cast<std::uint32_t>(block.size() * 2);
   if (!current_ ||
-      reg_.SetValue(current_, name, REG_MULTI_SZ_, reinterpret_cast<const std::uint8_t*>(block.data()), bytes) != RS_OK)
+      reg_.SetValue(current_.Get(), name, REG_MULTI_SZ_, reinterpret_cast<const std::uint8_t*>(block.data()), bytes) != RS_OK)
     throw EKestrowError(u"Error RegistryExt Write Param " + name);
 }
 

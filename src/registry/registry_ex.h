@@ -1,12 +1,13 @@
-// The registry object: one open key at a time under one root key, with one access mask.
+// The registry object (`TRegistryEx`): one open key at a time under one root key, in one registry
+// view, with one set of access rights.
 #pragma once
 
 #include <memory>
 #include <vector>
 
-#include "model/item_types.h"
 #include "registry/comma_text.h"
 #include "registry/reg_backend.h"
+#include "registry/reg_key.h"
 
 namespace kestrow {
 
@@ -14,20 +15,17 @@ enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
 class TRegistryEx {
  public:
-  explicit TRegistryEx(std::uint32_t access);
+  TRegistryEx(RegView view, std::uint32_t rights);
   ~TRegistryEx();
   TRegistryEx(const TRegistryEx&) = delete;
   TRegistryEx& operator=(const TRegistryEx&) = delete;
 
-  // The object for an item type: the rights OR the type's view flag, the type's root key.
-  static std::unique_ptr<TRegistryEx> ForType(const TItemType& type, std::uint32_t rights);
-  static std::uint32_t ViewFlag(PLATFORM_TYPE p) { return p == WOW64_64 ? KEY_WOW64_64KEY_ : KEY_WOW64_32KEY_; }
-  static RegHandle RootOf(ROOT_TYPES r) { return r == RT_HKCU ? HKEY_CURRENT_USER_ : HKEY_LOCAL_MACHINE_; }
-
   RegHandle RootKey() const { return root_; }
   void SetRootKey(RegHandle root);
+  // The rights the keys are opened with (the last read-only open may have lowered them).
   std::uint32_t Access() const { return access_; }
-  RegHandle CurrentKey() const { return current_; }
+  RegView View() const { return view_; }
+  RegHandle CurrentKey() const { return current_.Get(); }
   const std::u16string& CurrentPath() const { return currentPath_; }
 
   bool KeyExists(const std::u16string& Key);
@@ -67,7 +65,10 @@ class TRegistryEx {
  private:
   // Splits a key path into its base handle and the path below it.
   RegHandle Base(const std::u16string& key, std::u16string* rest) const;
-  std::int32_t Open(const std::u16string& key, std::uint32_t sam, RegHandle* out) const;
+  std::int32_t Open(const std::u16string& key, std::uint32_t rights, TRegKey* out) const;
+  std::uint32_t Sam(std::uint32_t rights) const { return rights | ViewBits(view_); }
+  // Makes the opened key the current one, at the path it was opened by.
+  void MakeCurrent(TRegKey key, const std::u16string& path);
   void WriteTyped(const std::u16string& name, std::uint32_t type, const std::u16string& text);
   // Queries into the buffer; false when the query fails. The type and byte count come back.
   bool GetData(const std::u16string& name, std::uint8_t* buffer, std::uint32_t size, std::uint32_t* type,
@@ -75,8 +76,9 @@ class TRegistryEx {
 
   RegBackend& reg_;
   RegHandle root_ = HKEY_CURRENT_USER_;
+  RegView view_;
   std::uint32_t access_;
-  RegHandle current_ = 0;
+  TRegKey current_;
   std::u16string currentPath_;
   std::int32_t lastOpenStatus_ = RS_OK;
 };

@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "script/engine_library.h"  // first: it may bring windows.h, whose macros sentrel.h undoes
-
-#include "host/library.h"
-#include "model/errors.h"
 #include "model/sentrel.h"
+#include "platform/errors.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "script/engine_library.h"
 #include "script/script_text.h"
 
 namespace kestrow {
@@ -186,19 +185,6 @@ int32_t KS_CALL ShouldStopCb(void* ctx) {
   return 1;
 }
 
-// The folder the engine library is loaded from, in the form the loader takes.
-std::u16string EngineFolder() {
-#ifdef _WIN32
-  return Library().PluginPath;
-#else
-  std::u16string p = Library().PluginPath;
-  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
-  for (auto& c : p)
-    if (c == u'\\') c = u'/';
-  return p;
-#endif
-}
-
 }  // namespace
 
 void TSentrel::SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore) {
@@ -216,24 +202,24 @@ void TSentrel::SetConfiguration(bool CanCreateKey, bool CanDebugStrings) {
 bool TSentrel::ExecuteScript(const std::u16string& FileName) {
   std::string bytes;
   if (!platform::ReadWholeFile(FileName, bytes)) {
-    ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
+    User().ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
     return false;
   }
   const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
   // The engine takes the text up to its first NUL; the rest would be dropped without a word.
   if (ansi.find('\0') != std::string::npos) {
-    ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
+    User().ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
     return false;
   }
   if (ansi.size() > kMaxScriptBytes) {
     const long long kib = static_cast<long long>(kMaxScriptBytes >> 10);
-    ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
+    User().ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
     return false;
   }
 
-  const script::EngineLibrary engine = script::EngineLibrary::Load(EngineFolder());
+  const script::EngineLibrary engine = script::EngineLibrary::Load(platform::LoaderFolder(PluginFolder));
   if (!engine.Loaded()) {
-    ShowError(u"The script engine " + Library().PluginPath + u"" KESTROW_ENGINE_FILE
+    User().ShowError(u"The script engine " + PluginFolder + u"" KESTROW_ENGINE_FILE
               u" is missing or could not be loaded, so the start-up script did not run.");
     return false;
   }
@@ -271,33 +257,32 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     case KS_RUN_OK:
       return true;
     case KS_RUN_COMPILE_FAILED:
-      for (const auto& m : ctx.compilerMessages) ShowError(u"Compiler: " + m);
-      if (ctx.compilerMessages.empty()) ShowError(u"Compiler: " + message);
+      for (const auto& m : ctx.compilerMessages) User().ShowError(u"Compiler: " + m);
+      if (ctx.compilerMessages.empty()) User().ShowError(u"Compiler: " + message);
       return false;
     case KS_RUN_ERROR:
-      ShowError(message + u" at " + Decimal(result.procNo) + u"." + Decimal(result.position));
+      User().ShowError(message + u" at " + Decimal(result.procNo) + u"." + Decimal(result.position));
       return false;
     case KS_RUN_STOPPED:
-      ShowError(u"The start-up script was stopped because it ran for more than " +
+      User().ShowError(u"The start-up script was stopped because it ran for more than " +
                 Decimal(kScriptTimeLimit.count() / 1000) + u" seconds; what it added until then is listed.");
       return false;
     default:
-      ShowError(u"The start-up script could not run: " +
+      User().ShowError(u"The start-up script could not run: " +
                 (message.empty() ? std::u16string(u"the script engine failed.") : message));
       return false;
   }
 }
 
 void TSentrel::BuildTemplateMemory() {
-  TLibraryState& library = Library();
-  if (library.PluginPath.empty()) {
+  if (PluginFolder.empty()) {
     // No folder to look in: no script runs, and the user is told once.
-    if (!library.PluginPathReported && library.RequestProcW) {
-      library.PluginPathReported = true;
-      ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
+    if (!folderReported_ && User().Connected()) {
+      folderReported_ = true;
+      User().ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
     }
   } else {
-    const std::u16string path = library.PluginPath + u"startup.kscr";
+    const std::u16string path = PluginFolder + u"startup.kscr";
     if (platform::FileExists(path)) ExecuteScript(path);
   }
   if (AfterTemplate) AfterTemplate(*this);

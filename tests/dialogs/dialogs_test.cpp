@@ -17,7 +17,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "registry/memory_registry.h"
 #endif
 

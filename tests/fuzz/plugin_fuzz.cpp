@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialogs/forms.h"
+#include "model/type_registry.h"
 #include "dialogs/user_interface.h"
 #include "host/exports.h"
 #include "host/library.h"
@@ -139,8 +140,8 @@ void Seed(Input& in) {
     RegHandle h = 0;
     std::u16string path = b.type.DefAddr;
     if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
-    const std::uint32_t sam = KEY_ALL_ACCESS_ | TRegistryEx::ViewFlag(b.type.tPlatform);
-    if (r.CreateKey(TRegistryEx::RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
+    const std::uint32_t sam = KEY_ALL_ACCESS_ | ViewBits(ViewOf(b.type.tPlatform));
+    if (r.CreateKey(RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
     const std::uint8_t data[] = {'a', 0, 0, 0};
     r.SetValue(h, b.names.empty() ? u"Item" : b.names.front(), REG_SZ_, data, 4);
     if (b.shown == TBuiltinType::Subkeys) {
@@ -161,8 +162,8 @@ void Seed(Input& in) {
     if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
     if (in.Byte() % 2) path += u"\\" + in.Text();
     RegHandle h = 0;
-    if (r.CreateKey(TRegistryEx::RootOf(b.type.RootType), path,
-                    KEY_ALL_ACCESS_ | TRegistryEx::ViewFlag(b.type.tPlatform), &h) != RS_OK)
+    if (r.CreateKey(RootOf(b.type.RootType), path,
+                    KEY_ALL_ACCESS_ | ViewBits(ViewOf(b.type.tPlatform)), &h) != RS_OK)
       continue;
     const std::u16string name = in.Text();
     const std::uint32_t type = in.Byte() % 12;

@@ -22,6 +22,7 @@
 
 #include "model/builtin_types.h"
 #include "model/names.h"
+#include "model/type_registry.h"
 #include "platform/text.h"
 #include "registry/registry_ex.h"
 #include "support/planted_values.h"
@@ -291,7 +292,7 @@ class RegistryContentProperty : public test::RegistryTest {
     std::vector<std::u16string> names;
     RegBackend& r = CurrentRegistry();
     RegHandle h = 0;
-    if (r.OpenKey(TRegistryEx::RootOf(root), path, KEY_READ_ | TRegistryEx::ViewFlag(view), &h) != RS_OK) return names;
+    if (r.OpenKey(RootOf(root), path, KEY_READ_ | ViewBits(ViewOf(view)), &h) != RS_OK) return names;
     std::u16string n;
     for (std::uint32_t i = 0; r.EnumKey(h, i, &n) == RS_OK; ++i) names.push_back(n);
     r.CloseKey(h);

@@ -1,10 +1,11 @@
 // Writing and deleting values, at the layer below the exports, against the platform's registry.
 #include <gtest/gtest.h>
 
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "model/integer_text.h"
 #include "model/sentrel.h"
 #include "registry/memory_registry.h"
+#include "host/library.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
@@ -55,6 +56,8 @@ class ValueEditTest : public test::RegistryTest {
     test::RegistryTest::SetUp();
     test::InitCoreInProcess();
     test::Recorded().Reset();
+    // Questions go to the recorded host callbacks, as the plugin's own central object's do.
+    s.Messages = &HostMessages();
   }
   TMemItem Item(VALUE_TYPES vt, const std::u16string& name, EDIT_TYPES et = ET_OPTIONAL,
                 const std::u16string& address = std::u16string(u"\\") + test::kRun) {

@@ -2,9 +2,10 @@
 // under Wine): stored byte layouts, views, the read rules and the raised errors.
 #include <gtest/gtest.h>
 
-#include "model/errors.h"
+#include "platform/errors.h"
 #include "model/sentrel.h"
 #include "registry/memory_registry.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 #include "support/registry_fixture.h"
 
@@ -26,7 +27,7 @@ class RegistryExTest : public test::RegistryTest {
     TItemType t;
     t.RootType = RT_HKCU;
     t.tPlatform = view;
-    auto r = TRegistryEx::ForType(t, rights);
+    auto r = RegistryFor(t, rights);
     Reg::CreateKey(RT_HKCU, view, kRun);
     EXPECT_TRUE(r->OpenKey(std::u16string(u"\\") + kRun, false));
     return r;
@@ -146,13 +147,13 @@ TEST_F(RegistryExTest, ViewsSeparateMachineSoftwareButShareUserSoftware) {
   TItemType t;
   t.RootType = RT_HKLM;
   t.tPlatform = WOW64_64;
-  auto r64 = TRegistryEx::ForType(t, KEY_READ_);
+  auto r64 = RegistryFor(t, KEY_READ_);
   if (r64->OpenKeyReadOnly(std::u16string(u"\\") + kRun)) {
     EXPECT_FALSE(r64->ValueExists(u"only32"));
   }
   r64->CloseKey();
   t.tPlatform = WOW64_32;
-  auto r32 = TRegistryEx::ForType(t, KEY_READ_);
+  auto r32 = RegistryFor(t, KEY_READ_);
   ASSERT_TRUE(r32->OpenKeyReadOnly(std::u16string(u"\\") + kRun));
   EXPECT_TRUE(r32->ValueExists(u"only32"));
   // From a 32-bit and a 64-bit process alike, the 32-bit view is WOW6432Node of the 64-bit one.
@@ -171,7 +172,7 @@ TEST_F(RegistryExTest, ViewsSeparateMachineSoftwareButShareUserSoftware) {
 TEST_F(RegistryExTest, KeyPathsAbsoluteAndRelative) {
   Reg::CreateKey(RT_HKCU, WOW64_64, u"Software\\KestrowPathTest\\Sub");
   Own(RT_HKCU, WOW64_64, u"Software\\KestrowPathTest");
-  TRegistryEx r(KEY_READ_ | KEY_WOW64_64KEY_);
+  TRegistryEx r(RegView::Bits64, KEY_READ_);
   r.SetRootKey(HKEY_CURRENT_USER_);
   EXPECT_TRUE(r.KeyExists(u"\\Software\\KestrowPathTest"));
   EXPECT_TRUE(r.KeyExists(u"Software\\KestrowPathTest"));
@@ -180,7 +181,7 @@ TEST_F(RegistryExTest, KeyPathsAbsoluteAndRelative) {
   ASSERT_TRUE(r.OpenKeyReadOnly(u"\\Software\\KestrowPathTest"));
   EXPECT_TRUE(r.KeyExists(u"Sub"));  // relative to the open key
   EXPECT_FALSE(r.KeyExists(u"\\Sub"));
-  TRegistryEx w(KEY_ALL_ACCESS_ | KEY_WOW64_64KEY_);
+  TRegistryEx w(RegView::Bits64, KEY_ALL_ACCESS_);
   w.SetRootKey(HKEY_CURRENT_USER_);
   EXPECT_TRUE(w.CreateKeyEx(u"\\Software\\KestrowPathTest\\a\\b\\c"));
   EXPECT_TRUE(Reg::KeyExists(RT_HKCU, WOW64_64, u"Software\\KestrowPathTest\\a\\b\\c"));
@@ -219,7 +220,7 @@ TEST_F(RegistryExTest, ReadValueRulesByValueType) {
 }
 
 TEST_F(RegistryExTest, SaveOfAMissingKeyFailsAndLeavesNoFile) {
-  TRegistryEx r(KEY_READ_ | KEY_WOW64_64KEY_);
+  TRegistryEx r(RegView::Bits64, KEY_READ_);
   r.SetRootKey(HKEY_CURRENT_USER_);
   // The platform's save needs the backup privilege; either way the missing key fails first.
   EXPECT_FALSE(r.SaveKeyEx(u"\\Software\\KestrowNoSuchKey", u"C:\\nonexistent-folder\\x.kscrkey", 0));
@@ -239,7 +240,7 @@ class MemoryRegistryFaults : public test::RegistryTest {
 TEST_F(MemoryRegistryFaults, WritesAndReadsRaiseWhenThePlatformRefuses) {
   Reg::Dword(RT_HKCU, WOW64_64, kRun, u"dw", 1);
   Reg::MultiSz(RT_HKCU, WOW64_64, kRun, u"ms", std::u16string(u"a\0\0", 3));
-  TRegistryEx r(KEY_ALL_ACCESS_ | KEY_WOW64_64KEY_);
+  TRegistryEx r(RegView::Bits64, KEY_ALL_ACCESS_);
   r.SetRootKey(HKEY_CURRENT_USER_);
   ASSERT_TRUE(r.OpenKey(std::u16string(u"\\") + kRun, false));
   mem->hook = [](RegOp op, const std::u16string&) { return op == RegOp::Set ? RS_ACCESS_DENIED : RS_OK; };
@@ -276,12 +277,13 @@ TEST_F(MemoryRegistryFaults, WritesAndReadsRaiseWhenThePlatformRefuses) {
 TEST_F(MemoryRegistryFaults, KeyWithoutWriteRightsOpensOnlyForReading) {
   Reg::CreateKey(RT_HKCU, WOW64_64, kRun);
   mem->Find(HKEY_CURRENT_USER_, kRun, KEY_WOW64_64KEY_)->writable = false;
-  TRegistryEx w(KEY_ALL_ACCESS_ | KEY_WOW64_64KEY_);
+  TRegistryEx w(RegView::Bits64, KEY_ALL_ACCESS_);
   w.SetRootKey(HKEY_CURRENT_USER_);
   EXPECT_FALSE(w.OpenKey(std::u16string(u"\\") + kRun, false));
   EXPECT_TRUE(w.KeyExists(std::u16string(u"\\") + kRun));
   EXPECT_TRUE(w.OpenKeyReadOnly(std::u16string(u"\\") + kRun));
-  EXPECT_EQ(KEY_READ_ | KEY_WOW64_64KEY_, w.Access());
+  EXPECT_EQ(KEY_READ_, w.Access());
+  EXPECT_TRUE(w.View() == RegView::Bits64);
 }
 
 TEST_F(MemoryRegistryFaults, EnumeratesInCreationOrderAndComparesNamesWithoutCase) {

@@ -1,5 +1,6 @@
 #include "support/planted_values.h"
 
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow::test {
@@ -7,7 +8,7 @@ namespace kestrow::test {
 bool DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name) {
   RegBackend& r = CurrentRegistry();
   RegHandle h = 0;
-  if (r.OpenKey(TRegistryEx::RootOf(root), path, KEY_ALL_ACCESS_ | TRegistryEx::ViewFlag(view), &h) != RS_OK)
+  if (r.OpenKey(RootOf(root), path, KEY_ALL_ACCESS_ | ViewBits(ViewOf(view)), &h) != RS_OK)
     return false;
   const bool ok = r.DeleteValue(h, name) == RS_OK;
   r.CloseKey(h);

@@ -1,21 +1,22 @@
 #include "support/registry_fixture.h"
 
 #include "registry/memory_registry.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow::test {
 
 namespace {
-std::uint32_t ViewOf(PLATFORM_TYPE v) { return TRegistryEx::ViewFlag(v); }
+std::uint32_t ViewMask(PLATFORM_TYPE v) { return ViewBits(ViewOf(v)); }
 
 class OpenKey {
  public:
   OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create,
           std::uint32_t rights = KEY_ALL_ACCESS_) {
     RegBackend& r = CurrentRegistry();
-    const std::uint32_t sam = rights | ViewOf(view);
-    status_ = create ? r.CreateKey(TRegistryEx::RootOf(root), path, sam, &h_)
-                     : r.OpenKey(TRegistryEx::RootOf(root), path, sam, &h_);
+    const std::uint32_t sam = rights | ViewMask(view);
+    status_ = create ? r.CreateKey(RootOf(root), path, sam, &h_)
+                     : r.OpenKey(RootOf(root), path, sam, &h_);
   }
   ~OpenKey() {
     if (ok()) CurrentRegistry().CloseKey(h_);
@@ -71,7 +72,7 @@ void Reg::CreateKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& p
 }
 
 void Reg::DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
-  CurrentRegistry().DeleteTree(TRegistryEx::RootOf(root), path, ViewOf(view));
+  CurrentRegistry().DeleteTree(RootOf(root), path, ViewMask(view));
 }
 
 void Reg::DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name) {

@@ -9,6 +9,7 @@
 
 #include "model/builtin_types.h"
 #include "platform/text.h"
+#include "model/type_registry.h"
 #include "registry/registry_ex.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
@@ -74,11 +75,11 @@ std::size_t Floor(bool servicesOnly) {
   };
   for (const auto& b : BuiltinTypes()) {
     if (servicesOnly && b.type.TypeID.find(u"SERV") == std::u16string::npos) continue;
-    const std::uint32_t sam = KEY_READ_ | TRegistryEx::ViewFlag(b.type.tPlatform);
+    const std::uint32_t sam = KEY_READ_ | ViewBits(ViewOf(b.type.tPlatform));
     std::u16string path = b.type.DefAddr;
     if (!path.empty() && path[0] == u'\\') path.erase(0, 1);
     RegHandle h = 0;
-    if (r.OpenKey(TRegistryEx::RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
+    if (r.OpenKey(RootOf(b.type.RootType), path, sam, &h) != RS_OK) continue;
     if (b.shown == TBuiltinType::ByNames) {
       for (const auto& n : b.names) query(h, n);
     } else if (b.shown == TBuiltinType::AllValues) {
@@ -104,7 +105,7 @@ std::size_t Floor(bool servicesOnly) {
 std::size_t SameCallsFloor() {
   std::size_t touched = 0;
   for (const auto& b : BuiltinTypes()) {
-    auto reg = TRegistryEx::ForType(b.type, KEY_READ_);
+    auto reg = RegistryFor(b.type, KEY_READ_);
     auto read = [&](const std::u16string& name, VALUE_TYPES vt) {
       if (!reg->ValueExists(name)) return;
       const TRegDataType t = reg->GetDataType(name);

@@ -1,4 +1,4 @@
-#include "model/errors.h"
+#include "platform/errors.h"
 
 #include "platform/text.h"
 

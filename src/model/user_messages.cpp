@@ -1,0 +1,20 @@
+#include "model/user_messages.h"
+
+namespace kestrow {
+
+namespace {
+class TNoUserMessages final : public TUserMessages {
+ public:
+  bool AskYesNo(const std::u16string&, const std::u16string&) override { return false; }
+  void ShowError(const std::u16string&) override {}
+  void LogImportantError(const std::u16string&) override {}
+  bool Connected() const override { return false; }
+};
+}  // namespace
+
+TUserMessages& NoUserMessages() {
+  static TNoUserMessages none;
+  return none;
+}
+
+}  // namespace kestrow
