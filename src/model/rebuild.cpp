@@ -22,7 +22,7 @@ void TSentrel::BuildMemory() {
     try {
       switch (b.shown) {
         case TBuiltinType::ByNames:
-          for (const auto& name : b.names) AddSingleValue(*dir, name);
+          AddNamedValues(*dir, b.names);
           break;
         case TBuiltinType::AllValues: {
           auto templ = MakeTemplate(*dir, u"");

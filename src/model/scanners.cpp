@@ -53,13 +53,22 @@ TValue ValueFromData(VALUE_TYPES valueType, std::int32_t status, std::uint32_t t
 }
 
 // Reads the node's value from the registry object's current key; the status tells whether the
-// value was there.
-std::int32_t ReadInto(TRegistryEx& reg, TMemItem& node) {
+// value was there. The buffer is the scan's own, kept from one value to the next.
+std::int32_t ReadInto(TRegistryEx& reg, TMemItem& node, std::vector<std::uint8_t>& data) {
   std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
   const std::int32_t status = reg.ReadData(node.ValueName, &type, &data);
   node.Value = ValueFromData(node.ItemType.ValueType, status, type, data);
   return status;
+}
+
+// A node of the scanned type at the address.
+std::unique_ptr<TMemItem> NodeOfType(ELEMENT_TYPES kind, TMemItem* parent, const TMemItem& templ,
+                                     const std::u16string& address, std::u16string valueName) {
+  auto node = std::make_unique<TMemItem>(kind, parent);
+  node->ItemType = templ.ItemType;
+  node->Address = address;
+  node->ValueName = std::move(valueName);
+  return node;
 }
 
 }  // namespace
@@ -78,16 +87,29 @@ TValue TSentrel::RegGetValue(const TMemItem& Mi) {
     TMemItem node(Mi.ElementType, Mi.Parent);
     node.ItemType = Mi.ItemType;
     node.ValueName = Mi.ValueName;
-    if (!Gone(ReadInto(*reg, node))) result = node.Value;
+    std::vector<std::uint8_t> data;
+    if (!Gone(ReadInto(*reg, node, data))) result = node.Value;
     reg->CloseKey();
   }
   return result;
 }
 
 void TSentrel::AddSingleValue(const TMemItem& directory, const std::u16string& valueName) {
-  auto node = MakeTemplate(directory, valueName);
-  node->Value = RegGetValue(*node);
-  if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) Append(std::move(node));
+  AddNamedValues(directory, {valueName});
+}
+
+void TSentrel::AddNamedValues(const TMemItem& directory, const std::vector<std::u16string>& valueNames) {
+  // The location's key is opened once for all its names.
+  auto reg = RegistryFor(directory.ItemType, KEY_READ_);
+  const std::u16string& address = directory.ItemType.DefAddr;
+  const bool opened = reg->KeyExists(address) && reg->OpenKeyReadOnly(address);
+  std::vector<std::uint8_t> data;
+  for (const auto& name : valueNames) {
+    auto node = MakeTemplate(directory, name);
+    if (!opened || Gone(ReadInto(*reg, *node, data))) node->Value = TValue::Null();
+    // A required value is listed whether it is there or not, an optional one only when it is.
+    if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) Append(std::move(node));
+  }
 }
 
 void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
@@ -95,13 +117,11 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
   TStringList names;
   reg->GetValueNames(names);
-  for (const auto& name : names) {
+  std::vector<std::uint8_t> data;
+  for (auto& name : names) {
     if (name.empty()) continue;
-    auto node = std::make_unique<TMemItem>(ELT_ITEM, templ.Parent);
-    node->ItemType = templ.ItemType;
-    node->Address = templ.Address;
-    node->ValueName = name;
-    if (Gone(ReadInto(*reg, *node))) continue;
+    auto node = NodeOfType(ELT_ITEM, templ.Parent, templ, templ.Address, std::move(name));
+    if (Gone(ReadInto(*reg, *node, data))) continue;
     tree.push_back(std::move(node));
   }
   reg->CloseKey();
@@ -109,55 +129,50 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
 
 void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
                                        const ADD_VAL_ARR& extras) {
-  auto reg = RegistryFor(templ.ItemType, KEY_READ_);
-  if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
+  auto location = RegistryFor(templ.ItemType, KEY_READ_);
+  if (!(location->KeyExists(templ.Address) && location->OpenKeyReadOnly(templ.Address))) return;
   TStringList subkeys;
-  reg->GetKeyNames(subkeys);
-  reg->CloseKey();
-  for (const auto& sub : subkeys) {
-    const std::u16string path = templ.Address + u"\\" + sub;
-    const bool opened = reg->OpenKeyReadOnly(path);
-    if (!opened && Gone(reg->LastOpenStatus())) continue;
+  location->GetKeyNames(subkeys);
+  // Each subkey is opened below the location's open key, not by its whole path from the root.
+  TRegistryEx reg(location->View(), KEY_READ_);
+  reg.SetRootKey(location->CurrentKey());
+  std::vector<std::uint8_t> data;
+  std::u16string relative = u"\\";
+  for (auto& sub : subkeys) {
+    relative.resize(1);
+    relative += sub;
+    const bool opened = reg.OpenKeyReadOnly(relative);
+    if (!opened && Gone(reg.LastOpenStatus())) continue;
     // One subkey whose values cannot be read ends that subkey, not the scan.
     try {
-      auto item = std::make_unique<TMemItem>(ELT_ITEM, nullptr);
-      item->ItemType = templ.ItemType;
-      item->Address = path;
-      item->ValueName = valueName;
+      const std::u16string path = templ.Address + u"\\" + sub;
+      auto item = NodeOfType(ELT_ITEM, nullptr, templ, path, valueName);
       if (opened) {
-        if (Gone(ReadInto(*reg, *item))) {
-          reg->CloseKey();
+        if (Gone(ReadInto(reg, *item, data))) {
+          reg.CloseKey();
           continue;
         }
       } else {
-        item->Value = ValueFromData(item->ItemType.ValueType, reg->LastOpenStatus(), 0, {});
+        item->Value = ValueFromData(item->ItemType.ValueType, reg.LastOpenStatus(), 0, {});
       }
 
-      auto dir = std::make_unique<TMemItem>(ELT_DIRECTORY, templ.Parent);
-      dir->ItemType = templ.ItemType;
-      dir->Address = path;
-      dir->ValueName = sub;
-      TMemItem* parent = dir.get();
-      tree.push_back(std::move(dir));
+      TMemItem* parent = tree.emplace_back(NodeOfType(ELT_DIRECTORY, templ.Parent, templ, path, std::move(sub))).get();
       item->Parent = parent;
       tree.push_back(std::move(item));
 
       for (const auto& extra : extras) {
-        auto x = std::make_unique<TMemItem>(ELT_ITEM, parent);
-        x->ItemType = templ.ItemType;
+        auto x = NodeOfType(ELT_ITEM, parent, templ, path, extra.ValName);
         x->ItemType.ValueType = extra.ValType;
-        x->Address = path;
-        x->ValueName = extra.ValName;
         if (opened) {
-          ReadInto(*reg, *x);
+          ReadInto(reg, *x, data);
         } else {
-          x->Value = ValueFromData(x->ItemType.ValueType, reg->LastOpenStatus(), 0, {});
+          x->Value = ValueFromData(x->ItemType.ValueType, reg.LastOpenStatus(), 0, {});
         }
         tree.push_back(std::move(x));
       }
     } catch (...) {
     }
-    reg->CloseKey();
+    reg.CloseKey();
   }
 }
 

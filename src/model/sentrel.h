@@ -69,6 +69,8 @@ class TSentrel {
   // The single-value rule: reads the named value and appends it when the type is ET_MUST or the
   // value is present.
   void AddSingleValue(const TMemItem& directory, const std::u16string& valueName);
+  // The single-value rule for several names of one directory, read through one open key.
+  void AddNamedValues(const TMemItem& directory, const std::vector<std::u16string>& valueNames);
   static TValue RegReadValue(TRegistryEx& Reg, const TMemItem& Mi);
 
   // The rebuild.

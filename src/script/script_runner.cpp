@@ -123,10 +123,9 @@ int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, const ks_char* valu
   *result = 0;
   return Call(err, cap, [&] {
     TSentrel& s = S(ctx);
-    auto node = TemplateFor(s, FromKs(typeId), FromKs(valueName));
+    auto node = TemplateFor(s, FromKs(typeId), u"");
     if (!node) return;
-    node->Value = s.RegGetValue(*node);
-    if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) Tree(s).push_back(std::move(node));
+    s.AddSingleValue(*node->Parent, FromKs(valueName));
     *result = 1;
   });
 }
