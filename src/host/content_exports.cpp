@@ -1,15 +1,13 @@
 // Custom icons and the content columns.
 #include <cstring>
 
-#include "host/exports.h"
-#include "host/guard.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "host/wide.h"
 #include "model/description.h"
 #include "model/names.h"
 #include "platform/platform.h"
 
-using namespace kestrow;
+namespace kestrow {
 
 namespace {
 const char* const kFields[] = {"TypeID", "RootType", "EditType", "ValueType", "Address", "ValueName", "Value"};
@@ -28,35 +26,32 @@ std::u16string FieldText(const TMemItem& n, int index) {
 }
 }  // namespace
 
-KS_EXPORT std::int32_t KS_STDCALL FsExtractCustomIconW(KS_WCHAR* RemoteName, std::int32_t, KS_HICON* TheIcon) {
-  return Guarded(FS_ICON_USEDEFAULT, [&]() -> std::int32_t {
-    TSentrel* s = Library().Sentrel.get();
-    if (!s || !RemoteName || !TheIcon) return FS_ICON_USEDEFAULT;
-    const std::u16string path = FromHost(RemoteName);
-    const std::u16string name = NamePart(path);
-    if (name.empty()) return FS_ICON_USEDEFAULT;
-    TMemItem* dir = s->GetLastParentByPath(DirectoryPart(path));
-    if (!dir) return FS_ICON_USEDEFAULT;
-    TMemItem* node = s->FindElementByName(dir, name);
-    if (!node) return FS_ICON_USEDEFAULT;
-    const char16_t* resource = nullptr;
-    if (node->ElementType == ELT_ITEM) {
-      resource = node->ItemType.EditType == ET_OPTIONAL ? u"OPTIONAL" : u"MUST";
-    } else if (SameName(name, u".ADD")) {
-      resource = u"ADD";
-    } else if (SameName(name, u".SAVE")) {
-      resource = u"SAVE";
-    } else if (SameName(name, u".RESTORE")) {
-      resource = u"RESTORE";
-    }
-    if (!resource) return FS_ICON_USEDEFAULT;
-    *TheIcon = static_cast<KS_HICON>(platform::LoadPluginIcon(resource));
-    return FS_ICON_EXTRACTED_DESTROY;
-  });
+std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, KS_HICON* TheIcon) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !RemoteName || !TheIcon) return FS_ICON_USEDEFAULT;
+  const std::u16string path = FromHost(RemoteName);
+  const std::u16string name = NamePart(path);
+  if (name.empty()) return FS_ICON_USEDEFAULT;
+  TMemItem* dir = s->GetLastParentByPath(DirectoryPart(path));
+  if (!dir) return FS_ICON_USEDEFAULT;
+  TMemItem* node = s->FindElementByName(dir, name);
+  if (!node) return FS_ICON_USEDEFAULT;
+  const char16_t* resource = nullptr;
+  if (node->ElementType == ELT_ITEM) {
+    resource = node->ItemType.EditType == ET_OPTIONAL ? u"OPTIONAL" : u"MUST";
+  } else if (SameName(name, u".ADD")) {
+    resource = u"ADD";
+  } else if (SameName(name, u".SAVE")) {
+    resource = u"SAVE";
+  } else if (SameName(name, u".RESTORE")) {
+    resource = u"RESTORE";
+  }
+  if (!resource) return FS_ICON_USEDEFAULT;
+  *TheIcon = static_cast<KS_HICON>(platform::LoadPluginIcon(resource));
+  return FS_ICON_EXTRACTED_DESTROY;
 }
 
-KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldIndex, char* FieldName, char*,
-                                                             std::int32_t maxlen) {
+std::int32_t TPlugin::ContentGetSupportedField(std::int32_t FieldIndex, char* FieldName, std::int32_t maxlen) const {
   if (FieldIndex < 0 || FieldIndex >= kFieldCount) return ft_nomorefields;
   if (FieldName && maxlen > 0) {
     std::size_t n = std::strlen(kFields[FieldIndex]);
@@ -67,20 +62,20 @@ KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldI
   return ft_string;
 }
 
-KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex, std::int32_t,
-                                                     void* FieldValue, std::int32_t maxlen, std::int32_t) {
-  return Guarded(ft_fileerror, [&]() -> std::int32_t {
-    TSentrel* s = Library().Sentrel.get();
-    if (!s || !FileName) return ft_fileerror;
-    TMemItem* node = s->GetElementByFileName(FromHost(FileName));
-    if (!node) return ft_fileerror;
-    if (FieldIndex < 0 || FieldIndex >= kFieldCount) return ft_nosuchfield;
-    if (FieldValue && maxlen > 0) {
-      const std::string ansi = platform::AnsiPrefix(platform::ToAnsi(FieldText(*node, FieldIndex)),
-                                                    static_cast<std::size_t>(maxlen - 1));
-      std::memcpy(FieldValue, ansi.data(), ansi.size());
-      static_cast<char*>(FieldValue)[ansi.size()] = '\0';
-    }
-    return ft_string;
-  });
+std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t FieldIndex, void* FieldValue,
+                                      std::int32_t maxlen) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !FileName) return ft_fileerror;
+  TMemItem* node = s->GetElementByFileName(FromHost(FileName));
+  if (!node) return ft_fileerror;
+  if (FieldIndex < 0 || FieldIndex >= kFieldCount) return ft_nosuchfield;
+  if (FieldValue && maxlen > 0) {
+    const std::string ansi = platform::AnsiPrefix(platform::ToAnsi(FieldText(*node, FieldIndex)),
+                                                  static_cast<std::size_t>(maxlen - 1));
+    std::memcpy(FieldValue, ansi.data(), ansi.size());
+    static_cast<char*>(FieldValue)[ansi.size()] = '\0';
+  }
+  return ft_string;
 }
+
+}  // namespace kestrow

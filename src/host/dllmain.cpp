@@ -5,7 +5,7 @@
 #include <type_traits>
 
 #include "host/fsplugin.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "platform/platform.h"
 
 static_assert(sizeof(KsFindDataW) == sizeof(WIN32_FIND_DATAW), "layout of WIN32_FIND_DATAW");
@@ -19,9 +19,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
       DisableThreadLibraryCalls(instance);
       kestrow::platform::SetModule(instance);
-      kestrow::LibraryStart();
+      kestrow::Plugin().Start();
     } else if (reason == DLL_PROCESS_DETACH) {
-      kestrow::LibraryEnd();
+      kestrow::Plugin().End();
     }
   } catch (...) {
     return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;

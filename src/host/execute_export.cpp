@@ -1,15 +1,13 @@
 // Opening an entry and the properties of the root: the plugin's command dispatcher.
 #include "dialogs/forms.h"
 #include "dialogs/user_interface.h"
-#include "host/exports.h"
-#include "host/guard.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "host/wide.h"
 #include "platform/errors.h"
 #include "model/names.h"
 #include "model/sentrel.h"
 
-using namespace kestrow;
+namespace kestrow {
 
 namespace {
 
@@ -29,8 +27,10 @@ std::int32_t Succeeded(bool done) {
   return FS_EXEC_OK;
 }
 
-std::int32_t Open(const std::u16string& path) {
-  TSentrel* sentrel = Library().Sentrel.get();
+}  // namespace
+
+std::int32_t TPlugin::Open(const std::u16string& path) {
+  TSentrel* sentrel = Sentrel.get();
   if (!sentrel) return FS_EXEC_ERROR;
   const std::u16string dirPart = DirectoryPart(path);
   const std::u16string name = NamePart(path);
@@ -63,23 +63,21 @@ std::int32_t Open(const std::u16string& path) {
   return FS_EXEC_ERROR;
 }
 
-}  // namespace
-
-KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, KS_WCHAR* Verb) {
-  return Guarded(FS_EXEC_ERROR, [&]() -> std::int32_t {
-    try {
-      const std::u16string path = FromHost(RemoteName);
-      if (SameName(FromHost(Verb), u"properties")) {
-        if (path == u"\\") ShowInfoForm();
-        return FS_EXEC_OK;
-      }
-      // Every other verb opens the entry.
-      return Open(path);
-    } catch (const EKestrowError& e) {
-      // What the commands raise is a write the registry refused after the key opened: the user
-      // hears of it as of any other failed write, with the registry's own reason in the box.
-      ReportWriteError(HostMessages(), e.Message());
-      return FS_EXEC_ERROR;
+std::int32_t TPlugin::ExecuteFile(const KS_WCHAR* RemoteName, const KS_WCHAR* Verb) {
+  try {
+    const std::u16string path = FromHost(RemoteName);
+    if (SameName(FromHost(Verb), u"properties")) {
+      if (path == u"\\") ShowInfoForm();
+      return FS_EXEC_OK;
     }
-  });
+    // Every other verb opens the entry.
+    return Open(path);
+  } catch (const EKestrowError& e) {
+    // What the commands raise is a write the registry refused after the key opened: the user
+    // hears of it as of any other failed write, with the registry's own reason in the box.
+    ReportWriteError(*this, e.Message());
+    return FS_EXEC_ERROR;
+  }
 }
+
+}  // namespace kestrow

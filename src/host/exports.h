@@ -30,8 +30,3 @@ KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldI
 KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex,
                                                      std::int32_t UnitIndex, void* FieldValue, std::int32_t maxlen,
                                                      std::int32_t flags);
-
-namespace kestrow {
-// True when the local name begins with the host's folder or the temporary folder.
-bool IsHostOrTempPath(const std::u16string& name);
-}  // namespace kestrow

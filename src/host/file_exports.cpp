@@ -1,20 +1,11 @@
 // Copying entries out and files in, and deleting values.
-#include "host/exports.h"
-#include "host/guard.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "host/wide.h"
 #include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
-using namespace kestrow;
-
 namespace kestrow {
-
-bool IsHostOrTempPath(const std::u16string& name) {
-  const std::u16string host = platform::GetEnv(u"COMMANDER_PATH").value_or(std::u16string());
-  return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, Library().TempPath);
-}
 
 namespace {
 
@@ -78,68 +69,62 @@ std::u16string SingleQuoted(const std::u16string& s) {
 }
 
 }  // namespace
+
+std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalName) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !RemoteName || !LocalName) return FS_FILE_NOTFOUND;
+  const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
+  // Not even an empty file is created under a name no file may have.
+  if (IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
+  TMemItem* dir = nullptr;
+  TMemItem* node = NodeOf(*s, remote, &dir);
+  if (!node) return FS_FILE_NOTFOUND;
+  if (node->ElementType == ELT_COMMAND && SameName(NamePart(remote), u".SAVE")) {
+    const std::u16string keyFile =
+        IsHostOrTempPath(local) ? local : FolderPart(local) + s->ListedName(*dir) + u".kscrkey";
+    return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
+  }
+  return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+}
+
+std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteName) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !RemoteName || !LocalName) return FS_FILE_USERABORT;
+  const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
+  // Nothing is asked and nothing written for a remote name no path may hold, for a local file
+  // that cannot exist, or for a value the listing could not show under its name.
+  if (HasCharacterInvalidInPath(remote) || IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
+  std::int32_t result = FS_FILE_USERABORT;
+  TMemItem* dir = s->GetLastParentByPath(DirectoryPart(remote));
+  const std::u16string valueName = ValueNameFromRemote(remote);
+  if (dir && IsTooLongToList(valueName)) return FS_FILE_WRITEERROR;
+  if (!dir) return FS_FILE_USERABORT;
+  // The name as listed stands for the registry name it was listed for.
+  const std::optional<std::u16string> realName = s->RealNameFor(*dir, valueName);
+  if (!realName) return FS_FILE_WRITEERROR;
+  TMemItem temp(ELT_ITEM, nullptr);
+  temp.ItemType = dir->ItemType;
+  temp.Address = dir->Address;
+  temp.ValueName = *realName;
+  if (LocalExtension(local) == u".kscrkey") {
+    if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
+      return FS_FILE_USERABORT;
+    result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+  } else {
+    if (s->fConfirmAdd &&
+        !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(temp.ValueName) + u"?"))
+      return FS_FILE_USERABORT;
+    result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+  }
+  return result;
+}
+
+KS_BOOL TPlugin::Delete(const KS_WCHAR* RemoteName) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !RemoteName) return KS_FALSE;
+  TMemItem* node = NodeOf(*s, FromHost(RemoteName));
+  if (!node || node->ElementType != ELT_ITEM) return KS_FALSE;
+  return s->TryDeleteValue(*node) ? KS_TRUE : KS_FALSE;
+}
+
 }  // namespace kestrow
-
-KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t,
-                                             RemoteInfoStruct*) {
-  return Guarded(FS_FILE_WRITEERROR, [&]() -> std::int32_t {
-    TSentrel* s = Library().Sentrel.get();
-    if (!s || !RemoteName || !LocalName) return FS_FILE_NOTFOUND;
-    const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
-    // Not even an empty file is created under a name no file may have.
-    if (IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
-    TMemItem* dir = nullptr;
-    TMemItem* node = NodeOf(*s, remote, &dir);
-    if (!node) return FS_FILE_NOTFOUND;
-    if (node->ElementType == ELT_COMMAND && SameName(NamePart(remote), u".SAVE")) {
-      const std::u16string keyFile =
-          IsHostOrTempPath(local) ? local : FolderPart(local) + s->ListedName(*dir) + u".kscrkey";
-      return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
-    }
-    return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
-  });
-}
-
-KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t) {
-  return Guarded(FS_FILE_WRITEERROR, [&]() -> std::int32_t {
-    TSentrel* s = Library().Sentrel.get();
-    if (!s || !RemoteName || !LocalName) return FS_FILE_USERABORT;
-    const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
-    // Nothing is asked and nothing written for a remote name no path may hold, for a local file
-    // that cannot exist, or for a value the listing could not show under its name.
-    if (HasCharacterInvalidInPath(remote) || IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
-    std::int32_t result = FS_FILE_USERABORT;
-    TMemItem* dir = s->GetLastParentByPath(DirectoryPart(remote));
-    const std::u16string valueName = ValueNameFromRemote(remote);
-    if (dir && IsTooLongToList(valueName)) return FS_FILE_WRITEERROR;
-    if (!dir) return FS_FILE_USERABORT;
-    // The name as listed stands for the registry name it was listed for.
-    const std::optional<std::u16string> realName = s->RealNameFor(*dir, valueName);
-    if (!realName) return FS_FILE_WRITEERROR;
-    TMemItem temp(ELT_ITEM, nullptr);
-    temp.ItemType = dir->ItemType;
-    temp.Address = dir->Address;
-    temp.ValueName = *realName;
-    if (LocalExtension(local) == u".kscrkey") {
-      if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
-        return FS_FILE_USERABORT;
-      result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
-    } else {
-      if (s->fConfirmAdd &&
-          !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(temp.ValueName) + u"?"))
-        return FS_FILE_USERABORT;
-      result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
-    }
-    return result;
-  });
-}
-
-KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName) {
-  return Guarded(KS_FALSE, [&]() -> KS_BOOL {
-    TSentrel* s = Library().Sentrel.get();
-    if (!s || !RemoteName) return KS_FALSE;
-    TMemItem* node = NodeOf(*s, FromHost(RemoteName));
-    if (!node || node->ElementType != ELT_ITEM) return KS_FALSE;
-    return s->TryDeleteValue(*node) ? KS_TRUE : KS_FALSE;
-  });
-}

@@ -1,14 +1,13 @@
-// Initialisation, the directory listing and the root name.
+// The directory listing, the root name and the host's default settings.
 #include <cstring>
 
-#include "host/exports.h"
-#include "host/guard.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "host/wide.h"
+#include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
-using namespace kestrow;
+namespace kestrow {
 
 namespace {
 
@@ -22,86 +21,56 @@ void Fill(KsFindDataW* fd, const TSentrel& sentrel, const TMemItem& node) {
 
 }  // namespace
 
-KS_EXPORT std::int32_t KS_STDCALL FsInitW(std::int32_t PluginNr, tProgressProcW pProgressProcW, tLogProcW pLogProcW,
-                                          tRequestProcW pRequestProcW) {
-  TLibraryState& s = Library();
-  s.PluginNumber = PluginNr;
-  s.ProgressProcW = pProgressProcW;
-  s.LogProcW = pLogProcW;
-  s.RequestProcW = pRequestProcW;
-  return 1;
-}
-
-KS_EXPORT std::int32_t KS_STDCALL FsInit(std::int32_t PluginNr, tProgressProc pProgressProc, tLogProc pLogProc,
-                                         tRequestProc pRequestProc) {
-  TLibraryState& s = Library();
-  s.PluginNumber = PluginNr;
-  s.ProgressProc = pProgressProc;
-  s.LogProc = pLogProc;
-  s.RequestProc = pRequestProc;
-  return -1;
-}
-
-KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirstW(KS_WCHAR* Path, KsFindDataW* FindData) {
-  return Guarded(KsInvalidHandle(), [&]() -> KS_HANDLE {
-    TSentrel* sentrel = Library().Sentrel.get();
-    if (!sentrel) return KsInvalidHandle();
-    // The rebuild reports its own failures; the listing goes on with what it left.
-    try {
-      sentrel->BuildMemory();
-    } catch (...) {
-    }
-    try {
-      sentrel->BuildTemplateMemory();
-    } catch (...) {
-    }
-    if (!FindData || !Path) return KsInvalidHandle();
-    std::memset(FindData, 0, sizeof *FindData);
-    const std::u16string path = FromHost(Path);
-    sentrel->pos = nullptr;
-    if (path == u"\\") {
-      TMemItem* first = sentrel->FindElement(nullptr);
-      if (!first) return KsInvalidHandle();
-      Fill(FindData, *sentrel, *first);
-      sentrel->pos = first;
-      return KsListingHandle();
-    }
-    TMemItem* dir = sentrel->GetLastParentByPath(path);
-    if (!dir) return KsInvalidHandle();
-    TMemItem* first = sentrel->FindElement(dir);
-    if (first) {
-      Fill(FindData, *sentrel, *first);
-      sentrel->pos = first;
-      return KsListingHandle();
-    }
-    sentrel->pos = sentrel->Memory && !sentrel->Memory->empty() ? sentrel->Memory->back().get() : nullptr;
-    FindData->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
-    FindData->cFileName[0] = u'.';
+KS_HANDLE TPlugin::FindFirst(const KS_WCHAR* Path, KsFindDataW* FindData) {
+  TSentrel* sentrel = Sentrel.get();
+  if (!sentrel) return KsInvalidHandle();
+  // The rebuild reports its own failures; the listing goes on with what it left.
+  try {
+    sentrel->BuildMemory();
+  } catch (...) {
+  }
+  try {
+    sentrel->BuildTemplateMemory();
+  } catch (...) {
+  }
+  if (!FindData || !Path) return KsInvalidHandle();
+  std::memset(FindData, 0, sizeof *FindData);
+  const std::u16string path = FromHost(Path);
+  sentrel->pos = nullptr;
+  if (path == u"\\") {
+    TMemItem* first = sentrel->FindElement(nullptr);
+    if (!first) return KsInvalidHandle();
+    Fill(FindData, *sentrel, *first);
+    sentrel->pos = first;
     return KsListingHandle();
-  });
+  }
+  TMemItem* dir = sentrel->GetLastParentByPath(path);
+  if (!dir) return KsInvalidHandle();
+  TMemItem* first = sentrel->FindElement(dir);
+  if (first) {
+    Fill(FindData, *sentrel, *first);
+    sentrel->pos = first;
+    return KsListingHandle();
+  }
+  sentrel->pos = sentrel->Memory && !sentrel->Memory->empty() ? sentrel->Memory->back().get() : nullptr;
+  FindData->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
+  FindData->cFileName[0] = u'.';
+  return KsListingHandle();
 }
 
-KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE, KsFindDataW* FindData) {
-  return Guarded(KS_FALSE, [&]() -> KS_BOOL {
-    TSentrel* sentrel = Library().Sentrel.get();
-    if (!sentrel || !FindData) return KS_FALSE;
-    std::memset(FindData, 0, sizeof *FindData);
-    if (!sentrel->pos) return KS_FALSE;
-    TMemItem* next = sentrel->FindElement(sentrel->pos->Parent);
-    if (!next) return KS_FALSE;
-    Fill(FindData, *sentrel, *next);
-    sentrel->pos = next;
-    return KS_TRUE;
-  });
+KS_BOOL TPlugin::FindNext(KsFindDataW* FindData) {
+  TSentrel* sentrel = Sentrel.get();
+  if (!sentrel || !FindData) return KS_FALSE;
+  std::memset(FindData, 0, sizeof *FindData);
+  if (!sentrel->pos) return KS_FALSE;
+  TMemItem* next = sentrel->FindElement(sentrel->pos->Parent);
+  if (!next) return KS_FALSE;
+  Fill(FindData, *sentrel, *next);
+  sentrel->pos = next;
+  return KS_TRUE;
 }
 
-KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirst(char*, KsFindDataA*) { return KsInvalidHandle(); }
-
-KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE, KsFindDataA*) { return KS_FALSE; }
-
-KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE) { return 0; }
-
-KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen) {
+void TPlugin::DefRootName(char* DefRootName, std::int32_t maxlen) const {
   if (!DefRootName || maxlen <= 0) return;
   const char root[] = "Kestrow";
   std::size_t n = std::strlen(root);
@@ -110,11 +79,11 @@ KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxle
   DefRootName[n] = '\0';
 }
 
-KS_EXPORT void KS_STDCALL FsSetDefaultParams(FsDefaultParamStruct* dps) {
-  GuardedVoid([&] {
-    if (!dps) return;
-    std::size_t n = 0;
-    while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
-    Library().DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
-  });
+void TPlugin::SetDefaultParams(const FsDefaultParamStruct* dps) {
+  if (!dps) return;
+  std::size_t n = 0;
+  while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
+  DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
 }
+
+}  // namespace kestrow

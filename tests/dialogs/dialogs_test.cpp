@@ -7,7 +7,7 @@
 
 #include "dialogs/forms.h"
 #include "dialogs/user_driver.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "model/sentrel.h"
 #include "platform/text.h"
 #include "registry/comma_text.h"
@@ -152,7 +152,7 @@ class DialogTest : public test::RegistryTest {
     sentrel().fConfirmAdd = true;
     sentrel().fCanCreateKey = false;
   }
-  static TSentrel& sentrel() { return *Library().Sentrel; }
+  static TSentrel& sentrel() { return *kestrow::Plugin().Sentrel; }
   static std::optional<test::RawValue> Stored(const std::u16string& name = kName, const std::u16string& key = kKey) {
     return Reg::Get(RT_HKCU, WOW64_64, key, name);
   }

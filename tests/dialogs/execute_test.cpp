@@ -9,7 +9,7 @@
 #include "support/registry_fixture.h"
 
 #ifndef _WIN32
-#include "host/library.h"
+#include "host/plugin.h"
 #include "registry/memory_registry.h"
 #endif
 
@@ -177,7 +177,7 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
 #ifndef _WIN32
     if (c.nativeOnly) {
       // A command of a name the plugin does not know, as only a changed tree could hold.
-      TSentrel& s = *Library().Sentrel;
+      TSentrel& s = *kestrow::Plugin().Sentrel;
       TMemItem* dir = s.GetLastParentByPath(u"\\HKCU_RUN64");
       ASSERT_NE(nullptr, dir);
       auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, dir);

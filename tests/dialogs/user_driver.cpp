@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "host/exports.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "platform/text.h"
 #include "support/plugin_under_test.h"
 
@@ -55,7 +55,7 @@ std::int32_t KS_STDCALL NoProgress(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int3
 }  // namespace
 
 void UseRecordingHost() {
-  if (!Library().Sentrel) LibraryStart();
+  if (!kestrow::Plugin().Sentrel) kestrow::Plugin().Start();
   ::FsInitW(7, &NoProgress, &RecordLog, &RecordRequestW);
 }
 

@@ -9,7 +9,7 @@
 #include "model/type_registry.h"
 #include "dialogs/user_interface.h"
 #include "host/exports.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "model/builtin_types.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -126,7 +126,7 @@ void Start() {
   if (platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_ENGINE_BUILT), engine))
     platform::WriteWholeFile(g_scratch + FromUtf8(KESTROW_ENGINE_FILE), engine);
   platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_SAMPLE_SCRIPT), g_sample);
-  LibraryStart();
+  kestrow::Plugin().Start();
   FsInitW(1, nullptr, &Log, &Request);
   g_user.scratch = g_scratch;
   SetUserInterface(&g_user);
@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Input in{data, size};
   g_user.in = &in;
   Seed(in);
-  TSentrel& s = *Library().Sentrel;
+  TSentrel& s = *kestrow::Plugin().Sentrel;
   s.fConfirmChange = in.Byte() % 2;
   s.fConfirmAdd = in.Byte() % 2;
   s.fConfirmRestore = in.Byte() % 2;

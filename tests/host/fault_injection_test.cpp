@@ -8,7 +8,7 @@
 
 #include "dialogs/user_driver.h"
 #include "host/exports.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "platform/platform.h"
 #include "registry/memory_registry.h"
 #include "support/plugin_under_test.h"

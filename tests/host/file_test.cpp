@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/exports.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "model/description.h"
 #include "model/sentrel.h"
 #include "platform/platform.h"
@@ -272,11 +272,11 @@ TEST_F(FileTest, AFailedSaveLeavesTheOldFileAsItWas) {
 
 TEST_F(FileTest, HostAndTemporaryFolderPrefixes) {
   test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
-  EXPECT_TRUE(IsHostOrTempPath(u"c:\\commander\\x.kscrkey"));
-  EXPECT_FALSE(IsHostOrTempPath(u"C:\\Comm"));
-  EXPECT_FALSE(IsHostOrTempPath(u"D:\\Data\\x"));
+  EXPECT_TRUE(kestrow::Plugin().IsHostOrTempPath(u"c:\\commander\\x.kscrkey"));
+  EXPECT_FALSE(kestrow::Plugin().IsHostOrTempPath(u"C:\\Comm"));
+  EXPECT_FALSE(kestrow::Plugin().IsHostOrTempPath(u"D:\\Data\\x"));
   test::SetEnv("COMMANDER_PATH", u"");
-  EXPECT_TRUE(IsHostOrTempPath(u"D:\\Data\\x"));  // no host folder: an empty prefix matches every name
+  EXPECT_TRUE(kestrow::Plugin().IsHostOrTempPath(u"D:\\Data\\x"));  // no host folder: an empty prefix matches every name
 }
 
 TEST_F(FileTest, KeyFileNameInsideTheTemporaryFolderIsKeptAsGiven) {

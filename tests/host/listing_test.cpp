@@ -15,7 +15,7 @@
 #else
 #include <unistd.h>
 
-#include "host/library.h"
+#include "host/plugin.h"
 #include "registry/memory_registry.h"
 #endif
 
@@ -256,7 +256,7 @@ TEST_F(ListingTest, AValueChangingTypeUnderTheReaderEndsNoScan) {
   mem->hook = nullptr;
   EXPECT_EQ(1, seen);
   EXPECT_EQ(46u, root.size());
-  TSentrel& s = *Library().Sentrel;
+  TSentrel& s = *kestrow::Plugin().Sentrel;
   TMemItem* flip = s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip");
   ASSERT_NE(nullptr, flip);
   EXPECT_EQ(TValue::Text(u""), flip->Value);
@@ -271,7 +271,7 @@ TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {
   const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowTypes";
   Reg::Str(RT_HKLM, WOW64_64, svc, u"Start", u"5");
   List(u"\\");
-  TSentrel& s = *Library().Sentrel;
+  TSentrel& s = *kestrow::Plugin().Sentrel;
   TMemItem* v = s.GetElementByFileName(u"\\HKLM_RUN64\\Dword");
   ASSERT_NE(nullptr, v);
   EXPECT_EQ(TValue::Text(u""), v->Value);
@@ -380,7 +380,7 @@ TEST_F(PluginFolderTest, WithoutItsFolderNoScriptRunsAndTheUserIsToldOnce) {
   ChangeFolder(current);
   Plant(current, "KS_CURRENT_FOLDER");
   test::ReloadPluginFrom(u"");
-  EXPECT_EQ(u"", Library().PluginPath);
+  EXPECT_EQ(u"", kestrow::Plugin().PluginPath);
   test::Recorded().Reset();
   const auto first = List(u"\\");
   const auto second = List(u"\\HKCU_RUN64");

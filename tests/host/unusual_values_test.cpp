@@ -30,7 +30,7 @@ const std::u16string kServices = test::kServices;
 const std::u16string kActiveSetup = u"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
 
 // An open of the service subkey KsB, by its path from the root or below the open services key.
-bool OpensKsB(const std::u16string& sub) { return sub == kServices + u"\\KsB" || sub == u"KsB"; }
+[[maybe_unused]] bool OpensKsB(const std::u16string& sub) { return sub == kServices + u"\\KsB" || sub == u"KsB"; }
 
 std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t first = 1) {
   std::vector<std::uint8_t> b(n);

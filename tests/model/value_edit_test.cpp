@@ -5,7 +5,7 @@
 #include "model/integer_text.h"
 #include "model/sentrel.h"
 #include "registry/memory_registry.h"
-#include "host/library.h"
+#include "host/plugin.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
@@ -57,7 +57,7 @@ class ValueEditTest : public test::RegistryTest {
     test::InitCoreInProcess();
     test::Recorded().Reset();
     // Questions go to the recorded host callbacks, as the plugin's own central object's do.
-    s.Messages = &HostMessages();
+    s.Messages = &kestrow::Plugin();
   }
   TMemItem Item(VALUE_TYPES vt, const std::u16string& name, EDIT_TYPES et = ET_OPTIONAL,
                 const std::u16string& address = std::u16string(u"\\") + test::kRun) {

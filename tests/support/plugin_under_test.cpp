@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/library.h"
+#include "host/plugin.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -152,7 +152,7 @@ void Load() {
     g_engineCopied = true;
   }
   platform::SetModuleFileNameForTests(g_folder + u"wfx_kestrow.so");
-  LibraryStart();
+  kestrow::Plugin().Start();
   g_api = PluginApi();
   g_api.FsInitW = &::FsInitW;
   g_api.FsInit = &::FsInit;
@@ -176,7 +176,7 @@ void Load() {
 #endif
 }
 
-void Unload() { LibraryEnd(); }
+void Unload() { kestrow::Plugin().End(); }
 #endif
 }  // namespace
 
@@ -277,10 +277,10 @@ void SetEnv(const char* name, const std::u16string& value) {
 }
 
 void InitCoreInProcess() {
-  Library().PluginNumber = 7;
-  Library().RequestProcW = &RequestW;
-  Library().LogProcW = &LogW;
-  if (Library().TempPath.empty()) Library().TempPath = platform::SystemTempPath();
+  kestrow::Plugin().PluginNumber = 7;
+  kestrow::Plugin().RequestProcW = &RequestW;
+  kestrow::Plugin().LogProcW = &LogW;
+  if (kestrow::Plugin().TempPath.empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
 }
 
 std::vector<KS_WCHAR> W(const std::u16string& s) {

@@ -1,0 +1,74 @@
+// The exported functions: each one line into the plugin object, inside the guard that gives the
+// export's failure result instead of letting an exception leave it.
+#include "host/exports.h"
+
+#include "host/guard.h"
+#include "host/plugin.h"
+
+using kestrow::Guarded;
+using kestrow::GuardedVoid;
+using kestrow::Plugin;
+
+KS_EXPORT std::int32_t KS_STDCALL FsInitW(std::int32_t PluginNr, tProgressProcW pProgressProcW, tLogProcW pLogProcW,
+                                          tRequestProcW pRequestProcW) {
+  return Guarded(0, [&] { return Plugin().InitW(PluginNr, pProgressProcW, pLogProcW, pRequestProcW); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsInit(std::int32_t PluginNr, tProgressProc pProgressProc, tLogProc pLogProc,
+                                         tRequestProc pRequestProc) {
+  return Guarded(-1, [&] { return Plugin().Init(PluginNr, pProgressProc, pLogProc, pRequestProc); });
+}
+
+KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirstW(KS_WCHAR* Path, KsFindDataW* FindData) {
+  return Guarded(KsInvalidHandle(), [&] { return Plugin().FindFirst(Path, FindData); });
+}
+
+KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE, KsFindDataW* FindData) {
+  return Guarded(KS_FALSE, [&] { return Plugin().FindNext(FindData); });
+}
+
+// Only the UTF-16 forms list anything.
+KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirst(char*, KsFindDataA*) { return KsInvalidHandle(); }
+
+KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE, KsFindDataA*) { return KS_FALSE; }
+
+KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE) { return 0; }
+
+KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen) {
+  GuardedVoid([&] { Plugin().DefRootName(DefRootName, maxlen); });
+}
+
+KS_EXPORT void KS_STDCALL FsSetDefaultParams(FsDefaultParamStruct* dps) {
+  GuardedVoid([&] { Plugin().SetDefaultParams(dps); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, KS_WCHAR* Verb) {
+  return Guarded(FS_EXEC_ERROR, [&] { return Plugin().ExecuteFile(RemoteName, Verb); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t,
+                                             RemoteInfoStruct*) {
+  return Guarded(FS_FILE_WRITEERROR, [&] { return Plugin().GetFile(RemoteName, LocalName); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t) {
+  return Guarded(FS_FILE_WRITEERROR, [&] { return Plugin().PutFile(LocalName, RemoteName); });
+}
+
+KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName) {
+  return Guarded(KS_FALSE, [&] { return Plugin().Delete(RemoteName); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsExtractCustomIconW(KS_WCHAR* RemoteName, std::int32_t, KS_HICON* TheIcon) {
+  return Guarded(FS_ICON_USEDEFAULT, [&] { return Plugin().ExtractCustomIcon(RemoteName, TheIcon); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldIndex, char* FieldName, char*,
+                                                             std::int32_t maxlen) {
+  return Guarded(ft_nomorefields, [&] { return Plugin().ContentGetSupportedField(FieldIndex, FieldName, maxlen); });
+}
+
+KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex, std::int32_t,
+                                                     void* FieldValue, std::int32_t maxlen, std::int32_t) {
+  return Guarded(ft_fileerror, [&] { return Plugin().ContentGetValue(FileName, FieldIndex, FieldValue, maxlen); });
+}

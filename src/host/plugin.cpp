@@ -1,0 +1,81 @@
+#include "host/plugin.h"
+
+#include <vector>
+
+#include "model/names.h"
+#include "platform/platform.h"
+
+namespace kestrow {
+
+TPlugin& Plugin() {
+  static TPlugin plugin;
+  return plugin;
+}
+
+void TPlugin::Start() {
+  TempPath = WithTrailingBackslash(platform::SystemTempPath());
+  // Without the module's own folder, PluginPath stays empty: the start-up script and the engine
+  // are then looked for nowhere, never relative to the current drive or folder.
+  const std::u16string folder = FolderPart(platform::ModuleFileName());
+  PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
+  Sentrel = std::make_unique<TSentrel>();
+  Sentrel->Messages = this;
+  Sentrel->PluginFolder = PluginPath;
+}
+
+void TPlugin::End() {
+  std::unique_ptr<TSentrel> old = std::move(Sentrel);
+  old.reset();
+  DefaultIniPath.clear();
+  TempPath.clear();
+  PluginPath.clear();
+}
+
+std::int32_t TPlugin::InitW(std::int32_t pluginNr, tProgressProcW progress, tLogProcW log, tRequestProcW request) {
+  PluginNumber = pluginNr;
+  ProgressProcW = progress;
+  LogProcW = log;
+  RequestProcW = request;
+  return 1;
+}
+
+std::int32_t TPlugin::Init(std::int32_t pluginNr, tProgressProc progress, tLogProc log, tRequestProc request) {
+  PluginNumber = pluginNr;
+  ProgressProc = progress;
+  LogProc = log;
+  RequestProc = request;
+  return -1;
+}
+
+bool TPlugin::IsHostOrTempPath(const std::u16string& name) const {
+  const std::u16string host = platform::GetEnv(u"COMMANDER_PATH").value_or(std::u16string());
+  return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, TempPath);
+}
+
+namespace {
+std::vector<KS_WCHAR> Buffer(const std::u16string& s) {
+  std::vector<KS_WCHAR> b(s.size() + 1, 0);
+  for (std::size_t i = 0; i < s.size(); ++i) b[i] = static_cast<KS_WCHAR>(s[i]);
+  return b;
+}
+}  // namespace
+
+bool TPlugin::AskYesNo(const std::u16string& title, const std::u16string& text) {
+  if (!RequestProcW) return false;
+  auto t = Buffer(title), x = Buffer(text);
+  return RequestProcW(PluginNumber, RT_MsgYesNo, t.data(), x.data(), nullptr, 0) != 0;
+}
+
+void TPlugin::ShowError(const std::u16string& text) {
+  if (!RequestProcW) return;
+  auto t = Buffer(u"Error"), x = Buffer(text);
+  RequestProcW(PluginNumber, RT_MsgOK, t.data(), x.data(), nullptr, 0);
+}
+
+void TPlugin::LogImportantError(const std::u16string& text) {
+  if (!LogProcW) return;
+  auto x = Buffer(text);
+  LogProcW(PluginNumber, MSGTYPE_IMPORTANTERROR, x.data());
+}
+
+}  // namespace kestrow

@@ -1,0 +1,67 @@
+// The plugin object: everything the library keeps between two calls of the host (the central
+// object, the host's callbacks and the folders), with one method for each export. The exports in
+// host/exports.cpp are one line each into the one instance, inside the guard that keeps
+// exceptions from leaving them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/fsplugin.h"
+#include "model/sentrel.h"
+#include "model/user_messages.h"
+
+namespace kestrow {
+
+class TPlugin final : public TUserMessages {
+ public:
+  // When the library is loaded: the two folders and the central object.
+  void Start();
+  // When the library is unloaded.
+  void End();
+
+  std::int32_t InitW(std::int32_t pluginNr, tProgressProcW progress, tLogProcW log, tRequestProcW request);
+  std::int32_t Init(std::int32_t pluginNr, tProgressProc progress, tLogProc log, tRequestProc request);
+  KS_HANDLE FindFirst(const KS_WCHAR* path, KsFindDataW* findData);
+  KS_BOOL FindNext(KsFindDataW* findData);
+  void SetDefaultParams(const FsDefaultParamStruct* dps);
+  void DefRootName(char* name, std::int32_t maxlen) const;
+  std::int32_t ExecuteFile(const KS_WCHAR* remoteName, const KS_WCHAR* verb);
+  std::int32_t GetFile(const KS_WCHAR* remoteName, const KS_WCHAR* localName);
+  std::int32_t PutFile(const KS_WCHAR* localName, const KS_WCHAR* remoteName);
+  KS_BOOL Delete(const KS_WCHAR* remoteName);
+  std::int32_t ExtractCustomIcon(const KS_WCHAR* remoteName, KS_HICON* icon);
+  std::int32_t ContentGetSupportedField(std::int32_t fieldIndex, char* fieldName, std::int32_t maxlen) const;
+  std::int32_t ContentGetValue(const KS_WCHAR* fileName, std::int32_t fieldIndex, void* fieldValue,
+                               std::int32_t maxlen);
+
+  // True when the local name begins with the host's folder or the temporary folder.
+  bool IsHostOrTempPath(const std::u16string& name) const;
+
+  // The host's callbacks as the central object's questions and messages. Before FsInitW has
+  // stored them a question is answered No and nothing is shown.
+  bool AskYesNo(const std::u16string& title, const std::u16string& text) override;
+  void ShowError(const std::u16string& text) override;
+  void LogImportantError(const std::u16string& text) override;
+  bool Connected() const override { return RequestProcW != nullptr; }
+
+  std::unique_ptr<TSentrel> Sentrel;
+  std::int32_t PluginNumber = 0;
+  tProgressProcW ProgressProcW = nullptr;
+  tLogProcW LogProcW = nullptr;
+  tRequestProcW RequestProcW = nullptr;
+  tProgressProc ProgressProc = nullptr;
+  tLogProc LogProc = nullptr;
+  tRequestProc RequestProc = nullptr;
+  std::u16string PluginPath;  // the plugin's folder ending in "\", or empty when it is not known
+  std::u16string TempPath;
+  std::u16string DefaultIniPath;
+
+ private:
+  std::int32_t Open(const std::u16string& path);
+};
+
+// The one plugin object of the library.
+TPlugin& Plugin();
+
+}  // namespace kestrow
