@@ -193,11 +193,7 @@ void TAddForm::Changed(TControlId id) {
 bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
   // The new value as an item of the type that is not part of the tree. It keeps no reference to
   // the type directory either: the host may list while the dialog is open, which rebuilds the tree.
-  TMemItem item(ELT_ITEM, nullptr);
-  item.ItemType = Mi.ItemType;
-  item.Address = Mi.Address;
-  item.ValueName.clear();
-  item.Value = TValue();
+  TMemItem item(ELT_ITEM, nullptr, Mi.ItemType, Mi.Address, u"");
 
   TAddForm form(item);
   UserInterface().ShowModal(form);

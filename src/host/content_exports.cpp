@@ -3,6 +3,7 @@
 
 #include "host/plugin.h"
 #include "host/wide.h"
+#include "model/command_files.h"
 #include "model/description.h"
 #include "model/names.h"
 #include "platform/platform.h"
@@ -32,19 +33,18 @@ std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, KS_HICON* Th
   const std::u16string path = FromHost(RemoteName);
   const std::u16string name = NamePart(path);
   if (name.empty()) return FS_ICON_USEDEFAULT;
-  TMemItem* dir = s->GetLastParentByPath(DirectoryPart(path));
-  if (!dir) return FS_ICON_USEDEFAULT;
-  TMemItem* node = s->FindElementByName(dir, name);
+  TMemItem* node = s->NodeAt(path);
   if (!node) return FS_ICON_USEDEFAULT;
   const char16_t* resource = nullptr;
   if (node->ElementType == ELT_ITEM) {
     resource = node->ItemType.EditType == ET_OPTIONAL ? u"OPTIONAL" : u"MUST";
-  } else if (SameName(name, u".ADD")) {
-    resource = u"ADD";
-  } else if (SameName(name, u".SAVE")) {
-    resource = u"SAVE";
-  } else if (SameName(name, u".RESTORE")) {
-    resource = u"RESTORE";
+  } else {
+    switch (CommandFileOf(name)) {
+      case TCommandFile::Add: resource = u"ADD"; break;
+      case TCommandFile::Save: resource = u"SAVE"; break;
+      case TCommandFile::Restore: resource = u"RESTORE"; break;
+      case TCommandFile::None: break;
+    }
   }
   if (!resource) return FS_ICON_USEDEFAULT;
   *TheIcon = static_cast<KS_HICON>(platform::LoadPluginIcon(resource));

@@ -4,6 +4,7 @@
 #include "host/plugin.h"
 #include "host/wide.h"
 #include "platform/errors.h"
+#include "model/command_files.h"
 #include "model/names.h"
 #include "model/sentrel.h"
 
@@ -32,16 +33,8 @@ std::int32_t Succeeded(bool done) {
 std::int32_t TPlugin::Open(const std::u16string& path) {
   TSentrel* sentrel = Sentrel.get();
   if (!sentrel) return FS_EXEC_ERROR;
-  const std::u16string dirPart = DirectoryPart(path);
   const std::u16string name = NamePart(path);
-  TMemItem* node = nullptr;
-  if (TMemItem* dir = sentrel->GetLastParentByPath(dirPart)) {
-    node = sentrel->FindElementByName(dir, name);
-  } else if (dirPart == u"\\") {
-    // A type directory lies in the root, which no node stands for.
-    node = sentrel->FindElementByName(nullptr, name);
-    if (node && node->ElementType != ELT_DIRECTORY) node = nullptr;
-  }
+  TMemItem* node = sentrel->NodeAt(path);
   if (!node) return FS_EXEC_ERROR;
 
   // Every command below hands control to the user or the host (a dialog, a question, an error
@@ -53,9 +46,12 @@ std::int32_t TPlugin::Open(const std::u16string& path) {
     case ELT_ITEM:
       return Succeeded(ShowEdForm(*sentrel, target));
     case ELT_COMMAND:
-      if (SameName(name, u".ADD")) return Succeeded(ShowAddForm(*sentrel, target));
-      if (SameName(name, u".SAVE")) return Succeeded(RunKeyFileCommand(*sentrel, target, true));
-      if (SameName(name, u".RESTORE")) return Succeeded(RunKeyFileCommand(*sentrel, target, false));
+      switch (CommandFileOf(name)) {
+        case TCommandFile::Add: return Succeeded(ShowAddForm(*sentrel, target));
+        case TCommandFile::Save: return Succeeded(RunKeyFileCommand(*sentrel, target, true));
+        case TCommandFile::Restore: return Succeeded(RunKeyFileCommand(*sentrel, target, false));
+        case TCommandFile::None: break;
+      }
       return FS_EXEC_YOURSELF;
     case ELT_DIRECTORY:
       return FS_EXEC_OK;

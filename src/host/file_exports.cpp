@@ -1,6 +1,7 @@
 // Copying entries out and files in, and deleting values.
 #include "host/plugin.h"
 #include "host/wide.h"
+#include "model/command_files.h"
 #include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -8,13 +9,6 @@
 namespace kestrow {
 
 namespace {
-
-TMemItem* NodeOf(TSentrel& s, const std::u16string& path, TMemItem** dirOut = nullptr) {
-  TMemItem* dir = s.GetLastParentByPath(DirectoryPart(path));
-  if (dirOut) *dirOut = dir;
-  if (!dir) return nullptr;
-  return s.FindElementByName(dir, NamePart(path));
-}
 
 // The value name a copied-in file gives: its name without the last extension.
 std::u16string ValueNameFromRemote(const std::u16string& remote) {
@@ -77,9 +71,10 @@ std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalN
   // Not even an empty file is created under a name no file may have.
   if (IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
   TMemItem* dir = nullptr;
-  TMemItem* node = NodeOf(*s, remote, &dir);
-  if (!node) return FS_FILE_NOTFOUND;
-  if (node->ElementType == ELT_COMMAND && SameName(NamePart(remote), u".SAVE")) {
+  TMemItem* node = s->NodeAt(remote, &dir);
+  // A type directory is no file.
+  if (!node || !dir) return FS_FILE_NOTFOUND;
+  if (node->ElementType == ELT_COMMAND && CommandFileOf(NamePart(remote)) == TCommandFile::Save) {
     const std::u16string keyFile =
         IsHostOrTempPath(local) ? local : FolderPart(local) + s->ListedName(*dir) + u".kscrkey";
     return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
@@ -102,10 +97,7 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
   // The name as listed stands for the registry name it was listed for.
   const std::optional<std::u16string> realName = s->RealNameFor(*dir, valueName);
   if (!realName) return FS_FILE_WRITEERROR;
-  TMemItem temp(ELT_ITEM, nullptr);
-  temp.ItemType = dir->ItemType;
-  temp.Address = dir->Address;
-  temp.ValueName = *realName;
+  const TMemItem temp(ELT_ITEM, nullptr, dir->ItemType, dir->Address, *realName);
   if (LocalExtension(local) == u".kscrkey") {
     if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
       return FS_FILE_USERABORT;
@@ -122,7 +114,7 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
 KS_BOOL TPlugin::Delete(const KS_WCHAR* RemoteName) {
   TSentrel* s = Sentrel.get();
   if (!s || !RemoteName) return KS_FALSE;
-  TMemItem* node = NodeOf(*s, FromHost(RemoteName));
+  TMemItem* node = s->NodeAt(FromHost(RemoteName));
   if (!node || node->ElementType != ELT_ITEM) return KS_FALSE;
   return s->TryDeleteValue(*node) ? KS_TRUE : KS_FALSE;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "model/command_files.h"
 #include "model/names.h"
 
 namespace kestrow {
@@ -33,8 +34,7 @@ bool Escaped(char16_t c) {
 
 // Names that would read as something the listing or the host gives a meaning of its own.
 bool Reserved(const std::u16string& real) {
-  return real == u"." || real == u".." || SameName(real, u".ADD") || SameName(real, u".SAVE") ||
-         SameName(real, u".RESTORE");
+  return real == u"." || real == u".." || CommandFileOf(real) != TCommandFile::None;
 }
 
 const char16_t kHex[] = u"0123456789ABCDEF";

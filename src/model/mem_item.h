@@ -1,14 +1,26 @@
 // One node of the item tree.
 #pragma once
 
+#include <memory>
+#include <utility>
+
 #include "model/item_types.h"
 #include "model/value.h"
 
 namespace kestrow {
 
+// A node of the item tree (`TMemItem`): a type directory, a subkey directory, a value or a
+// command file, with the type it belongs to, its key and its value's name and data.
 class TMemItem {
  public:
   TMemItem(ELEMENT_TYPES MiType, TMemItem* ParentElement) : ElementType(MiType), Parent(ParentElement) {}
+  TMemItem(ELEMENT_TYPES MiType, TMemItem* ParentElement, const TItemType& type, std::u16string address,
+           std::u16string valueName)
+      : ElementType(MiType),
+        ItemType(type),
+        Address(std::move(address)),
+        ValueName(std::move(valueName)),
+        Parent(ParentElement) {}
 
   ELEMENT_TYPES ElementType;
   TItemType ItemType;
@@ -21,12 +33,15 @@ class TMemItem {
 // A copy of a node's own fields that refers to nothing in the tree: what a command keeps while
 // control is with the user or the host, whose listing may rebuild the tree meanwhile.
 inline TMemItem DetachedCopy(const TMemItem& node) {
-  TMemItem copy(node.ElementType, nullptr);
-  copy.ItemType = node.ItemType;
-  copy.Address = node.Address;
-  copy.ValueName = node.ValueName;
+  TMemItem copy(node.ElementType, nullptr, node.ItemType, node.Address, node.ValueName);
   copy.Value = node.Value;
   return copy;
+}
+
+// The one way a node for the tree is made: its kind, parent, type, key and value name.
+inline std::unique_ptr<TMemItem> MakeNode(ELEMENT_TYPES kind, TMemItem* parent, const TItemType& type,
+                                          std::u16string address, std::u16string valueName) {
+  return std::make_unique<TMemItem>(kind, parent, type, std::move(address), std::move(valueName));
 }
 
 }  // namespace kestrow

@@ -61,16 +61,6 @@ std::int32_t ReadInto(TRegistryEx& reg, TMemItem& node, std::vector<std::uint8_t
   return status;
 }
 
-// A node of the scanned type at the address.
-std::unique_ptr<TMemItem> NodeOfType(ELEMENT_TYPES kind, TMemItem* parent, const TMemItem& templ,
-                                     const std::u16string& address, std::u16string valueName) {
-  auto node = std::make_unique<TMemItem>(kind, parent);
-  node->ItemType = templ.ItemType;
-  node->Address = address;
-  node->ValueName = std::move(valueName);
-  return node;
-}
-
 }  // namespace
 
 TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
@@ -84,9 +74,7 @@ TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   TValue result = TValue::Null();
   auto reg = RegistryFor(Mi.ItemType, KEY_READ_);
   if (reg->KeyExists(Mi.Address) && reg->OpenKeyReadOnly(Mi.Address)) {
-    TMemItem node(Mi.ElementType, Mi.Parent);
-    node.ItemType = Mi.ItemType;
-    node.ValueName = Mi.ValueName;
+    TMemItem node(Mi.ElementType, Mi.Parent, Mi.ItemType, Mi.Address, Mi.ValueName);
     std::vector<std::uint8_t> data;
     if (!Gone(ReadInto(*reg, node, data))) result = node.Value;
     reg->CloseKey();
@@ -120,7 +108,7 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   std::vector<std::uint8_t> data;
   for (auto& name : names) {
     if (name.empty()) continue;
-    auto node = NodeOfType(ELT_ITEM, templ.Parent, templ, templ.Address, std::move(name));
+    auto node = MakeNode(ELT_ITEM, templ.Parent, templ.ItemType, templ.Address, std::move(name));
     if (Gone(ReadInto(*reg, *node, data))) continue;
     tree.push_back(std::move(node));
   }
@@ -146,7 +134,7 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
     // One subkey whose values cannot be read ends that subkey, not the scan.
     try {
       const std::u16string path = templ.Address + u"\\" + sub;
-      auto item = NodeOfType(ELT_ITEM, nullptr, templ, path, valueName);
+      auto item = MakeNode(ELT_ITEM, nullptr, templ.ItemType, path, valueName);
       if (opened) {
         if (Gone(ReadInto(reg, *item, data))) {
           reg.CloseKey();
@@ -156,12 +144,12 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
         item->Value = ValueFromData(item->ItemType.ValueType, reg.LastOpenStatus(), 0, {});
       }
 
-      TMemItem* parent = tree.emplace_back(NodeOfType(ELT_DIRECTORY, templ.Parent, templ, path, std::move(sub))).get();
+      TMemItem* parent = tree.emplace_back(MakeNode(ELT_DIRECTORY, templ.Parent, templ.ItemType, path, std::move(sub))).get();
       item->Parent = parent;
       tree.push_back(std::move(item));
 
       for (const auto& extra : extras) {
-        auto x = NodeOfType(ELT_ITEM, parent, templ, path, extra.ValName);
+        auto x = MakeNode(ELT_ITEM, parent, templ.ItemType, path, extra.ValName);
         x->ItemType.ValueType = extra.ValType;
         if (opened) {
           ReadInto(reg, *x, data);

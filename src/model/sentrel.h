@@ -50,6 +50,10 @@ class TSentrel {
   TMemItem* FindElementByName(const TMemItem* Parent, const std::u16string& name) const;
   TMemItem* GetLastParentByPath(const std::u16string& path);
   TMemItem* GetElementByFileName(const std::u16string& FileName);
+  // The node a remote path names: the entry, by listed name, of the directory the path's
+  // directory part names; a path in the root names a type directory. The directory comes back
+  // through the second parameter (null for a type directory or when there is none).
+  TMemItem* NodeAt(const std::u16string& path, TMemItem** directory = nullptr);
   // The name the node is listed under, and the name the lookups above compare: its ValueName, or
   // the listed form of a name the host cannot carry (model/listed_names.h), unique in its
   // directory.

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "model/command_files.h"
 #include "model/listed_names.h"
 #include "model/names.h"
 
@@ -30,17 +31,9 @@ TMemItem* TSentrel::Append(std::unique_ptr<TMemItem> node) {
 
 void TSentrel::InitializeType(std::vector<TItemType>& types, const TItemType& type, TMemoryList& tree) {
   types.push_back(type);
-  auto dir = std::make_unique<TMemItem>(ELT_DIRECTORY, nullptr);
-  dir->ItemType = type;
-  dir->ValueName = type.TypeID;
-  dir->Address = type.DefAddr;
-  TMemItem* parent = dir.get();
-  tree.push_back(std::move(dir));
-  for (const char16_t* name : {u".ADD", u".SAVE", u".RESTORE"}) {
-    auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, parent);
-    cmd->ItemType = parent->ItemType;
-    cmd->Address = parent->Address;
-    cmd->ValueName = name;
+  TMemItem* parent = tree.emplace_back(MakeNode(ELT_DIRECTORY, nullptr, type, type.DefAddr, type.TypeID)).get();
+  for (const char16_t* name : kCommandFiles) {
+    auto cmd = MakeNode(ELT_COMMAND, parent, parent->ItemType, parent->Address, name);
     cmd->Value = TValue::Text(u"");
     tree.push_back(std::move(cmd));
   }
@@ -151,12 +144,20 @@ TMemItem* TSentrel::GetElementByFileName(const std::u16string& FileName) {
   return FindElementByName(nullptr, NamePart(FileName));
 }
 
+TMemItem* TSentrel::NodeAt(const std::u16string& path, TMemItem** directory) {
+  const std::u16string dirPart = DirectoryPart(path);
+  TMemItem* dir = GetLastParentByPath(dirPart);
+  if (directory) *directory = dir;
+  if (dir) return FindElementByName(dir, NamePart(path));
+  // The root, which no node stands for, holds the type directories and nothing else.
+  if (dirPart != u"\\") return nullptr;
+  TMemItem* node = FindElementByName(nullptr, NamePart(path));
+  return node && node->ElementType == ELT_DIRECTORY ? node : nullptr;
+}
+
 std::unique_ptr<TMemItem> MakeTemplate(const TMemItem& directory, const std::u16string& valueName) {
-  auto t = std::make_unique<TMemItem>(ELT_ITEM, const_cast<TMemItem*>(&directory));
-  t->ItemType = directory.ItemType;
-  t->Address = directory.ItemType.DefAddr;
-  t->ValueName = valueName;
-  return t;
+  return MakeNode(ELT_ITEM, const_cast<TMemItem*>(&directory), directory.ItemType, directory.ItemType.DefAddr,
+                  valueName);
 }
 
 }  // namespace kestrow

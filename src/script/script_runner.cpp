@@ -86,11 +86,7 @@ std::unique_ptr<TMemItem> TemplateFor(TSentrel& s, const std::u16string& typeId,
   if (!type) return nullptr;
   TMemItem* dir = s.FindRootDirectoryByType(*type);
   if (!dir) return nullptr;
-  auto node = std::make_unique<TMemItem>(ELT_ITEM, dir);
-  node->ItemType = *type;
-  node->Address = type->DefAddr;
-  node->ValueName = name;
-  return node;
+  return MakeNode(ELT_ITEM, dir, *type, type->DefAddr, name);
 }
 
 TMemoryList& Tree(TSentrel& s) {
