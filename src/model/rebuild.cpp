@@ -9,8 +9,11 @@ void TSentrel::InitializeAllTypes() {
 }
 
 void TSentrel::BuildMemory() {
+  const std::size_t previous = Memory ? Memory->size() : 0;
   ClearMemory();
   InitMemory();
+  // The tree is usually about as large as the last one: its list is made that large at once.
+  Memory->reserve(previous + previous / 8);
   InitializeAllTypes();
   const auto& types = BuiltinTypes();
   for (int index : BuiltinScanOrder()) {

@@ -228,14 +228,15 @@ std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* ty
   data->clear();
   if (!current_) return RS_INVALID_HANDLE;
   // Most values fit at once; a larger one, or one that grows between two queries, is read again
-  // with the size the registry reported.
-  std::uint32_t capacity = 512;
+  // with the size the registry reported. The query goes into the object's own buffer, which keeps
+  // its size from one value to the next, and only the value's bytes are copied out.
+  std::uint32_t capacity = std::max<std::uint32_t>(512, static_cast<std::uint32_t>(buffer_.size()));
   for (int attempt = 0; attempt < 8; ++attempt) {
-    data->resize(capacity);
+    if (buffer_.size() < capacity) buffer_.resize(capacity);
     std::uint32_t size = capacity;
-    const std::int32_t e = reg_.QueryValue(current_.Get(), Name, type, data->data(), &size);
+    const std::int32_t e = reg_.QueryValue(current_.Get(), Name, type, buffer_.data(), &size);
     if (e == RS_OK) {
-      data->resize(std::min(size, capacity));
+      data->assign(buffer_.begin(), buffer_.begin() + std::min(size, capacity));
       return RS_OK;
     }
     if (e != RS_MORE_DATA) {

@@ -81,6 +81,7 @@ class TRegistryEx {
   TRegKey current_;
   std::u16string currentPath_;
   std::int32_t lastOpenStatus_ = RS_OK;
+  std::vector<std::uint8_t> buffer_;  // ReadData's query buffer
 };
 
 }  // namespace kestrow
