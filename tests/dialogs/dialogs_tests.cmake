@@ -4,9 +4,9 @@ function(kestrow_windows_path out path)
   set(${out} "${_p}" PARENT_SCOPE)
 endfunction()
 
-kestrow_gtest(dialogs_test dialogs/dialogs_test.cpp dialogs/user_driver.cpp)
-kestrow_gtest(execute_test dialogs/execute_test.cpp dialogs/user_driver.cpp)
-kestrow_gtest(reentrance_test dialogs/reentrance_test.cpp dialogs/user_driver.cpp)
+kestrow_gtest(dialogs_test dialogs/dialogs_test.cpp ${KESTROW_USER_DRIVER})
+kestrow_gtest(execute_test dialogs/execute_test.cpp ${KESTROW_USER_DRIVER})
+kestrow_gtest(reentrance_test dialogs/reentrance_test.cpp ${KESTROW_USER_DRIVER})
 kestrow_about_resources(dialogs_test)
 
 set(_screenshots ${CMAKE_BINARY_DIR}/screenshots)
