@@ -13,6 +13,7 @@ namespace kestrow {
 
 enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
+// The registry object: opens keys and reads and writes their values through the current backend.
 class TRegistryEx {
  public:
   TRegistryEx(RegView view, std::uint32_t rights);
