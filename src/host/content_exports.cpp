@@ -27,7 +27,7 @@ std::u16string FieldText(const TMemItem& n, int index) {
 }
 }  // namespace
 
-std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, KS_HICON* TheIcon) {
+std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, std::int32_t ExtractFlags, KS_HICON* TheIcon) {
   TSentrel* s = Sentrel.get();
   if (!s || !RemoteName || !TheIcon) return FS_ICON_USEDEFAULT;
   const std::u16string path = FromHost(RemoteName);
@@ -47,7 +47,10 @@ std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, KS_HICON* Th
     }
   }
   if (!resource) return FS_ICON_USEDEFAULT;
-  *TheIcon = static_cast<KS_HICON>(platform::LoadPluginIcon(resource));
+  // The host asks for the small or the large icon; other flags do not change the icon.
+  const auto size = (ExtractFlags & FS_ICONFLAG_SMALL) ? platform::IconSize::Small : platform::IconSize::Large;
+  *TheIcon = static_cast<KS_HICON>(platform::LoadPluginIcon(resource, size));
+  if (!*TheIcon) return FS_ICON_USEDEFAULT;
   return FS_ICON_EXTRACTED_DESTROY;
 }
 

@@ -107,6 +107,8 @@ inline constexpr std::int32_t FS_EXEC_YOURSELF = -1;
 
 inline constexpr std::int32_t FS_ICON_USEDEFAULT = 0;
 inline constexpr std::int32_t FS_ICON_EXTRACTED_DESTROY = 2;
+// In the extract flags: the host wants the small icon.
+inline constexpr std::int32_t FS_ICONFLAG_SMALL = 1;
 
 inline constexpr std::int32_t RT_MsgOK = 8;
 inline constexpr std::int32_t RT_MsgYesNo = 9;

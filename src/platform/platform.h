@@ -35,8 +35,12 @@ unsigned AnsiCodePage();
 // The longest prefix of ANSI text of at most max bytes that does not split a double-byte character.
 std::string AnsiPrefix(const std::string& text, std::size_t max);
 
-// The icon resource of the plugin's own module (null natively, where there are no resources).
-void* LoadPluginIcon(const std::u16string& name);
+// The two sizes the system shows icons at.
+enum class IconSize { Small, Large };
+// The icon resource of the plugin's own module drawn at the system's small or large icon size, a
+// new icon the caller destroys (natively, where there are no resources, a distinct token per
+// resource and size).
+void* LoadPluginIcon(const std::u16string& name, IconSize size);
 
 // Compares the first prefix.size() characters of text with prefix, ignoring case as the user's
 // default locale does. A prefix longer than the text never matches; an empty prefix always does.

@@ -231,6 +231,15 @@ std::string AnsiPrefix(const std::string& text, std::size_t max) {
   return text.substr(0, i);
 }
 
-void* LoadPluginIcon(const std::u16string& name) { return LoadIconW(g_module, W(name)); }
+// The metrics are those the calling process sees: scaled to the system DPI in a DPI-aware process,
+// 16 and 32 in one that is not (the system stretches all its drawing, the icons with it, so an icon
+// for the real DPI would be drawn too large there). Each resource holds 16, 20, 24, 32, 40 and 48
+// pixels; LoadImageW takes the exact one and scales the nearest for any other size.
+void* LoadPluginIcon(const std::u16string& name, IconSize size) {
+  const bool small = size == IconSize::Small;
+  const int cx = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+  const int cy = GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
+  return LoadImageW(g_module, W(name), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR);
+}
 
 }  // namespace kestrow::platform

@@ -13,6 +13,10 @@
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace kestrow {
 namespace {
 
@@ -315,6 +319,89 @@ TEST_F(FileTest, IconsPerNodeKind) {
   for (std::size_t i = 2; i < 7; ++i)
     for (std::size_t j = i + 1; j < 7; ++j) EXPECT_NE(icons[i], icons[j]);
 }
+
+#ifdef _WIN32
+// Width and height of the icon's colour image.
+std::pair<long, long> IconPixels(KS_HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return {-1, -1};
+  BITMAP bitmap{};
+  const bool read = info.hbmColor && GetObjectW(info.hbmColor, sizeof bitmap, &bitmap) == sizeof bitmap;
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return read ? std::pair<long, long>{bitmap.bmWidth, bitmap.bmHeight} : std::pair<long, long>{-1, -1};
+}
+#endif
+
+TEST_F(FileTest, IconSizeFollowsTheExtractFlags) {
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"v", u"x");
+  List(u"\\HKCU_RUN32");
+  List(u"\\HKLM_WINLOGON32");
+  const std::u16string paths[] = {u"\\HKCU_RUN32\\v", u"\\HKLM_WINLOGON32\\Shell", u"\\HKCU_RUN32\\.ADD",
+                                  u"\\HKCU_RUN32\\.save", u"\\HKCU_RUN32\\.RESTORE"};
+  // The small flag alone decides; 2 is the host extracting in the background.
+  const struct {
+    std::int32_t flags;
+    bool small;
+  } requests[] = {{0, false}, {FS_ICONFLAG_SMALL, true}, {2, false}, {2 | FS_ICONFLAG_SMALL, true}};
+  for (const auto& path : paths) {
+    SCOPED_TRACE(ToUtf8(path));
+#ifndef _WIN32
+    KS_HICON seen[2] = {nullptr, nullptr};  // the token for large and small
+#endif
+    for (const auto& r : requests) {
+      SCOPED_TRACE(r.flags);
+      KS_HICON icon = nullptr;
+      auto p = W(path);
+      ASSERT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), r.flags, &icon));
+      ASSERT_NE(nullptr, icon);
+#ifdef _WIN32
+      const std::pair<long, long> expected{GetSystemMetrics(r.small ? SM_CXSMICON : SM_CXICON),
+                                           GetSystemMetrics(r.small ? SM_CYSMICON : SM_CYICON)};
+      EXPECT_EQ(expected, IconPixels(icon));
+      EXPECT_TRUE(DestroyIcon(icon));  // the host destroys what it is given
+#else
+      KS_HICON& same = seen[r.small ? 1 : 0];
+      if (!same) same = icon;
+      EXPECT_EQ(same, icon);
+#endif
+    }
+#ifndef _WIN32
+    EXPECT_NE(seen[0], seen[1]);
+#endif
+  }
+}
+
+#ifdef _WIN32
+// Each icon group of the plugin holds the six sizes, 32 bits per pixel, each image present.
+TEST_F(FileTest, EveryIconResourceHoldsTheSixSizes) {
+  HMODULE dll = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                 reinterpret_cast<LPCWSTR>(Plugin().FsExtractCustomIconW), &dll));
+  const auto word = [](const unsigned char* at) { return static_cast<unsigned>(at[0] | at[1] << 8); };
+  const auto dword = [&](const unsigned char* at) { return word(at) | word(at + 2) << 16; };
+  for (const wchar_t* name : {L"OPTIONAL", L"MUST", L"ADD", L"SAVE", L"RESTORE", L"AAA"}) {
+    SCOPED_TRACE(ToUtf8(reinterpret_cast<const char16_t*>(name)));
+    HRSRC group = FindResourceW(dll, name, MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(nullptr, group);
+    const auto* dir = static_cast<const unsigned char*>(LockResource(LoadResource(dll, group)));
+    ASSERT_NE(nullptr, dir);
+    const unsigned count = word(dir + 4);
+    ASSERT_EQ(6u + 14u * count, SizeofResource(dll, group));
+    std::vector<unsigned> sizes;
+    for (unsigned i = 0; i < count; ++i) {
+      const unsigned char* entry = dir + 6 + 14 * i;  // w, h, colours, reserved, planes, bits, bytes, id
+      EXPECT_EQ(entry[0], entry[1]);
+      EXPECT_EQ(32u, word(entry + 6));
+      sizes.push_back(entry[0]);
+      HRSRC image = FindResourceW(dll, MAKEINTRESOURCEW(word(entry + 12)), MAKEINTRESOURCEW(3));  // RT_ICON
+      ASSERT_NE(nullptr, image);
+      EXPECT_EQ(dword(entry + 8), SizeofResource(dll, image));
+    }
+    EXPECT_EQ((std::vector<unsigned>{16, 20, 24, 32, 40, 48}), sizes);
+  }
+}
+#endif
 
 TEST_F(FileTest, ContentColumns) {
   char name[16], units[4] = "u!";

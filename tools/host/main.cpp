@@ -3,7 +3,7 @@
 //
 //   kestrow_host PLUGIN [--yes|--no] ls PATH
 //   kestrow_host PLUGIN get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE
-//   kestrow_host PLUGIN columns PATH | icon PATH | exec PATH [VERB]
+//   kestrow_host PLUGIN columns PATH | icon PATH [small] | exec PATH [VERB]
 #include <windows.h>
 
 #include <cstdio>
@@ -162,8 +162,17 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"icon" && arg(0)) {
     HICON icon = nullptr;
-    int r = Get<int(__stdcall*)(wchar_t*, int, HICON*)>(plugin, "FsExtractCustomIconW")(arg(0), 0, &icon);
-    std::printf("result %d, icon %s\n", r, icon ? "set" : "none");
+    const int flags = arg(1) && std::wcscmp(arg(1), L"small") == 0 ? 1 : 0;  // FS_ICONFLAG_SMALL
+    int r = Get<int(__stdcall*)(wchar_t*, int, HICON*)>(plugin, "FsExtractCustomIconW")(arg(0), flags, &icon);
+    ICONINFO info{};
+    BITMAP bitmap{};
+    if (icon && GetIconInfo(icon, &info)) {
+      if (info.hbmColor) GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+      if (info.hbmColor) DeleteObject(info.hbmColor);
+      if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+    if (icon) std::printf("result %d, icon %ldx%ld\n", r, bitmap.bmWidth, bitmap.bmHeight);
+    else std::printf("result %d, icon none\n", r);
     if (icon && r == FS_ICON_EXTRACTED_DESTROY) DestroyIcon(icon);
     return 0;
   }
