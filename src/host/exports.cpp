@@ -73,3 +73,17 @@ KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::in
                                                      void* FieldValue, std::int32_t maxlen, std::int32_t) {
   return Guarded(ft_fileerror, [&] { return Plugin().ContentGetValue(FileName, FieldIndex, FieldValue, maxlen); });
 }
+
+KS_EXPORT KS_BOOL KS_STDCALL FsContentGetDefaultViewW(KS_WCHAR* ViewContents, KS_WCHAR* ViewHeaders,
+                                                     KS_WCHAR* ViewWidths, KS_WCHAR* ViewOptions, std::int32_t maxlen) {
+  return Guarded(KS_FALSE, [&] {
+    return Plugin().ContentGetDefaultView(ViewContents, ViewHeaders, ViewWidths, ViewOptions, maxlen);
+  });
+}
+
+KS_EXPORT KS_BOOL KS_STDCALL FsContentGetDefaultView(char* ViewContents, char* ViewHeaders, char* ViewWidths,
+                                                    char* ViewOptions, std::int32_t maxlen) {
+  return Guarded(KS_FALSE, [&] {
+    return Plugin().ContentGetDefaultView(ViewContents, ViewHeaders, ViewWidths, ViewOptions, maxlen);
+  });
+}

@@ -30,3 +30,7 @@ KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldI
 KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex,
                                                      std::int32_t UnitIndex, void* FieldValue, std::int32_t maxlen,
                                                      std::int32_t flags);
+KS_EXPORT KS_BOOL KS_STDCALL FsContentGetDefaultViewW(KS_WCHAR* ViewContents, KS_WCHAR* ViewHeaders,
+                                                     KS_WCHAR* ViewWidths, KS_WCHAR* ViewOptions, std::int32_t maxlen);
+KS_EXPORT KS_BOOL KS_STDCALL FsContentGetDefaultView(char* ViewContents, char* ViewHeaders, char* ViewWidths,
+                                                    char* ViewOptions, std::int32_t maxlen);

@@ -34,6 +34,10 @@ class TPlugin final : public TUserMessages {
   std::int32_t ContentGetSupportedField(std::int32_t fieldIndex, char* fieldName, std::int32_t maxlen) const;
   std::int32_t ContentGetValue(const KS_WCHAR* fileName, std::int32_t fieldIndex, void* fieldValue,
                                std::int32_t maxlen);
+  // The default column view, in the host's characters and in ANSI.
+  KS_BOOL ContentGetDefaultView(KS_WCHAR* contents, KS_WCHAR* headers, KS_WCHAR* widths, KS_WCHAR* options,
+                                std::int32_t maxlen) const;
+  KS_BOOL ContentGetDefaultView(char* contents, char* headers, char* widths, char* options, std::int32_t maxlen) const;
 
   // True when the local name begins with the host's folder or the temporary folder.
   bool IsHostOrTempPath(const std::u16string& name) const;

@@ -136,6 +136,8 @@ void Load() {
   Resolve(g_api.FsExtractCustomIconW, "FsExtractCustomIconW");
   Resolve(g_api.FsContentGetSupportedField, "FsContentGetSupportedField");
   Resolve(g_api.FsContentGetValueW, "FsContentGetValueW");
+  Resolve(g_api.FsContentGetDefaultViewW, "FsContentGetDefaultViewW");
+  Resolve(g_api.FsContentGetDefaultView, "FsContentGetDefaultView");
 }
 
 void Unload() {
@@ -170,6 +172,8 @@ void Load() {
   g_api.FsExtractCustomIconW = &::FsExtractCustomIconW;
   g_api.FsContentGetSupportedField = &::FsContentGetSupportedField;
   g_api.FsContentGetValueW = &::FsContentGetValueW;
+  g_api.FsContentGetDefaultViewW = &::FsContentGetDefaultViewW;
+  g_api.FsContentGetDefaultView = &::FsContentGetDefaultView;
 #endif
 #ifdef KESTROW_HAS_EXECUTE_EXPORT
   g_api.FsExecuteFileW = &::FsExecuteFileW;

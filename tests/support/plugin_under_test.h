@@ -29,6 +29,8 @@ struct PluginApi {
   std::int32_t(KS_STDCALL* FsContentGetSupportedField)(std::int32_t, char*, char*, std::int32_t) = nullptr;
   std::int32_t(KS_STDCALL* FsContentGetValueW)(KS_WCHAR*, std::int32_t, std::int32_t, void*, std::int32_t,
                                                 std::int32_t) = nullptr;
+  KS_BOOL(KS_STDCALL* FsContentGetDefaultViewW)(KS_WCHAR*, KS_WCHAR*, KS_WCHAR*, KS_WCHAR*, std::int32_t) = nullptr;
+  KS_BOOL(KS_STDCALL* FsContentGetDefaultView)(char*, char*, char*, char*, std::int32_t) = nullptr;
 };
 
 // Loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
