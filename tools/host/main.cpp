@@ -119,8 +119,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     int n = 0;
     do {
-      std::printf("%s %s ", (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<DIR>" : "     ",
-                  (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) ? "H" : " ");
+      const bool directory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      const bool hidden = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+      std::printf("%s ", directory ? "<DIR>" : hidden ? "    H" : "     ");
       Print(fd.cFileName);
       std::printf("\n");
       ++n;
