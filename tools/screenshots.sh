@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures in docs/: the listing as the command-line host prints it, and the
 # edit, add and About dialogs as the host opens them under wine64, on an X server of this run's own.
-# Run after ./tools/run.sh has built the plugin. The Run key of the run prefix gets a value "Tool".
+# Run after ./tools/run.sh has built the plugin. The Run key of the run prefix gets a value "Tool"
+# and a value "Updater" that is switched off.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
@@ -12,6 +13,9 @@ host() { ./tools/wine-run.sh build/win64/bin/kestrow_host.exe "$plugin" "$@"; }
 WINEPREFIX="$KESTROW_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
 ./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Tool \
   /d 'C:\Tools\tool.exe' /f >/dev/null 2>&1
+./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Updater \
+  /d 'C:\Tools\updater.exe' /f >/dev/null 2>&1
+host --yes attr '\HKCU_RUN64\Updater' +H >/dev/null
 
 text="$(mktemp)"
 {
@@ -22,6 +26,9 @@ text="$(mktemp)"
   echo
   echo '> kestrow_host ls \HKCU_RUN64'
   host ls '\HKCU_RUN64'
+  echo
+  echo '> kestrow_host columns \HKCU_RUN64\Updater'
+  host columns '\HKCU_RUN64\Updater' | grep -E '^(ValueName|State) '
   echo
   echo '> kestrow_host get \HKCU_RUN64\Tool tool.txt'
   host get '\HKCU_RUN64\Tool' 'C:\tool.txt' >/dev/null

@@ -6,13 +6,15 @@
 #include "model/command_files.h"
 #include "model/description.h"
 #include "model/names.h"
+#include "model/startup_marks.h"
 #include "platform/platform.h"
 
 namespace kestrow {
 
 namespace {
-const char* const kFields[] = {"TypeID", "RootType", "EditType", "ValueType", "Address", "ValueName", "Value"};
-constexpr int kFieldCount = 7;
+const char* const kFields[] = {"TypeID", "RootType", "EditType", "ValueType", "Address", "ValueName", "Value",
+                               "State"};
+constexpr int kFieldCount = 8;
 
 std::u16string FieldText(const TMemItem& n, int index) {
   switch (index) {
@@ -22,7 +24,9 @@ std::u16string FieldText(const TMemItem& n, int index) {
     case 3: return EnumText(n.ItemType.ValueType);
     case 4: return n.Address;
     case 5: return n.ValueName;
-    default: return ValueText(n);
+    case 6: return ValueText(n);
+    // Only the entries of the Run locations are switched on or off.
+    default: return n.ElementType == ELT_ITEM && MarkKeyFor(n.ItemType) ? StateText(n.Startup) : std::u16string();
   }
 }
 }  // namespace

@@ -11,10 +11,11 @@ namespace {
 // "[=<fs>.Field]" for a field of this plugin.
 // Value: the command or file that starts. Address: the key it is read from (at the root, each
 // location's key path). ValueType: how the value is stored (an expanded string, a number, ...).
-const char* const kViewContents = "[=<fs>.Value]\\n[=<fs>.Address]\\n[=<fs>.ValueType]";
-const char* const kViewHeaders = "Value\\nKey\\nValue type";
+// State: whether a Run entry is switched off, and since when.
+const char* const kViewContents = "[=<fs>.Value]\\n[=<fs>.Address]\\n[=<fs>.ValueType]\\n[=<fs>.State]";
+const char* const kViewHeaders = "Value\\nKey\\nValue type\\nState";
 // Name, extension, then one per column; the value is the widest.
-const char* const kViewWidths = "160,40,320,260,110";
+const char* const kViewWidths = "160,40,320,260,110,170";
 // No column widened to fill the panel, no horizontal scroll bar.
 const char* const kViewOptions = "-1|0";
 

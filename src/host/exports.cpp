@@ -59,6 +59,10 @@ KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName) {
   return Guarded(KS_FALSE, [&] { return Plugin().Delete(RemoteName); });
 }
 
+KS_EXPORT KS_BOOL KS_STDCALL FsSetAttrW(KS_WCHAR* RemoteName, std::int32_t NewAttr) {
+  return Guarded(KS_FALSE, [&] { return Plugin().SetAttr(RemoteName, NewAttr); });
+}
+
 KS_EXPORT std::int32_t KS_STDCALL FsExtractCustomIconW(KS_WCHAR* RemoteName, std::int32_t ExtractFlags,
                                                        KS_HICON* TheIcon) {
   return Guarded(FS_ICON_USEDEFAULT, [&] { return Plugin().ExtractCustomIcon(RemoteName, ExtractFlags, TheIcon); });

@@ -23,6 +23,7 @@ KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* Loc
                                              RemoteInfoStruct* ri);
 KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t CopyFlags);
 KS_EXPORT KS_BOOL KS_STDCALL FsDeleteFileW(KS_WCHAR* RemoteName);
+KS_EXPORT KS_BOOL KS_STDCALL FsSetAttrW(KS_WCHAR* RemoteName, std::int32_t NewAttr);
 KS_EXPORT std::int32_t KS_STDCALL FsExtractCustomIconW(KS_WCHAR* RemoteName, std::int32_t ExtractFlags,
                                                        KS_HICON* TheIcon);
 KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldIndex, char* FieldName, char* Units,

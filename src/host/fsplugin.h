@@ -123,6 +123,7 @@ inline constexpr std::int32_t ft_fileerror = -2;
 inline constexpr KS_BOOL KS_FALSE = 0;
 inline constexpr KS_BOOL KS_TRUE = -1;
 inline constexpr KS_DWORD KS_FILE_ATTRIBUTE_DIRECTORY = 16;
+inline constexpr KS_DWORD KS_FILE_ATTRIBUTE_HIDDEN = 2;
 
 inline KS_HANDLE KsInvalidHandle() { return reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(-1)); }
 inline KS_HANDLE KsListingHandle() { return reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(1)); }

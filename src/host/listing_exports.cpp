@@ -13,6 +13,8 @@ namespace {
 
 void Fill(KsFindDataW* fd, const TSentrel& sentrel, const TMemItem& node) {
   if (node.ElementType == ELT_DIRECTORY) fd->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
+  // A Run entry switched off is listed hidden, for the host to show it dimmed.
+  if (node.ElementType == ELT_ITEM && node.Startup.Off) fd->dwFileAttributes |= KS_FILE_ATTRIBUTE_HIDDEN;
   // The listed name fits the record; the cut only guards it, never between the halves of a pair.
   const std::u16string name = CutUtf16(sentrel.ListedName(node), KS_MAX_PATH - 1);
   for (std::size_t i = 0; i < name.size(); ++i) fd->cFileName[i] = static_cast<KS_WCHAR>(name[i]);
@@ -31,6 +33,10 @@ KS_HANDLE TPlugin::FindFirst(const KS_WCHAR* Path, KsFindDataW* FindData) {
   }
   try {
     sentrel->BuildTemplateMemory();
+  } catch (...) {
+  }
+  try {
+    sentrel->ReadStartupStates();
   } catch (...) {
   }
   if (!FindData || !Path) return KsInvalidHandle();

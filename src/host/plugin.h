@@ -30,6 +30,8 @@ class TPlugin final : public TUserMessages {
   std::int32_t GetFile(const KS_WCHAR* remoteName, const KS_WCHAR* localName);
   std::int32_t PutFile(const KS_WCHAR* localName, const KS_WCHAR* remoteName);
   KS_BOOL Delete(const KS_WCHAR* remoteName);
+  // The hidden attribute switches an entry of a Run location off, its absence on.
+  KS_BOOL SetAttr(const KS_WCHAR* remoteName, std::int32_t newAttr);
   std::int32_t ExtractCustomIcon(const KS_WCHAR* remoteName, std::int32_t extractFlags, KS_HICON* icon);
   std::int32_t ContentGetSupportedField(std::int32_t fieldIndex, char* fieldName, std::int32_t maxlen) const;
   std::int32_t ContentGetValue(const KS_WCHAR* fileName, std::int32_t fieldIndex, void* fieldValue,

@@ -9,6 +9,13 @@
 
 namespace kestrow {
 
+// Whether a Run entry is switched off the way the system's start-up settings switch it off, and
+// since when (a FILETIME; zero when the mark holds no time).
+struct TStartupState {
+  bool Off = false;
+  std::uint64_t OffSince = 0;
+};
+
 // A node of the item tree (`TMemItem`): a type directory, a subkey directory, a value or a
 // command file, with the type it belongs to, its key and its value's name and data.
 class TMemItem {
@@ -27,6 +34,7 @@ class TMemItem {
   std::u16string Address;
   std::u16string ValueName;
   TValue Value;
+  TStartupState Startup;  // read for the entries of the Run locations only (model/startup_marks.h)
   TMemItem* Parent;  // not owned; null for a type directory
 };
 
@@ -35,6 +43,7 @@ class TMemItem {
 inline TMemItem DetachedCopy(const TMemItem& node) {
   TMemItem copy(node.ElementType, nullptr, node.ItemType, node.Address, node.ValueName);
   copy.Value = node.Value;
+  copy.Startup = node.Startup;
   return copy;
 }
 

@@ -108,6 +108,15 @@ class TSentrel {
   // Deletes the node's value when its type is optional; true when it went.
   bool TryDeleteValue(const TMemItem& Mi);
 
+  // The switched-off marks of the Run locations (model/startup_marks.h).
+  // Reads the state of every entry of those locations in the tree.
+  void ReadStartupStates();
+  // The entry's state as the registry holds it now; none when its type keeps no marks.
+  std::optional<TStartupState> ReadStartupState(const TMemItem& Mi);
+  // Writes the entry's mark: off since now, or on; true when it was written (or, to switch on,
+  // when there is no mark key).
+  bool WriteStartupState(const TMemItem& Mi, bool Off);
+
   // Saves the node's key into the key file, replacing it only when the save worked.
   bool SaveKey(const TMemItem& Mi, const std::u16string& FileName);
   // Restores the node's key from the key file.

@@ -57,6 +57,11 @@ bool RunningOnWine();
 std::uint32_t ProcessId();
 std::uint32_t TickCount();
 
+// The time now as a FILETIME: 100-nanosecond steps since 1601-01-01 UTC.
+std::uint64_t FileTimeNow();
+// A FILETIME as the local date and time, "YYYY-MM-DD HH:MM:SS"; empty when it has none.
+std::u16string LocalDateTimeText(std::uint64_t fileTime);
+
 // Runs work on a thread whose stack reserves the given number of bytes, and waits for it: on
 // Windows a new thread each time, on Linux one thread kept for the process. Where no such thread
 // can be made, work runs on the calling thread. Work must not throw.

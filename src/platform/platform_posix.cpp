@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <random>
@@ -21,6 +23,9 @@ namespace kestrow::platform {
 
 namespace {
 std::u16string g_moduleFileName;
+
+// Seconds from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kFileTimeEpochSeconds = 11644473600;
 
 std::string Native(const std::u16string& path) {
   std::u16string p = path;
@@ -170,6 +175,22 @@ std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 std::uint32_t TickCount() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+std::uint64_t FileTimeNow() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto steps = std::chrono::duration_cast<std::chrono::microseconds>(now).count() * 10;
+  return static_cast<std::uint64_t>(steps + kFileTimeEpochSeconds * 10000000);
+}
+
+std::u16string LocalDateTimeText(std::uint64_t fileTime) {
+  const std::time_t seconds =
+      static_cast<std::time_t>(static_cast<std::int64_t>(fileTime / 10000000) - kFileTimeEpochSeconds);
+  std::tm local{};
+  if (!localtime_r(&seconds, &local)) return std::u16string();
+  char text[32] = {};
+  if (!std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local)) return std::u16string();
+  return std::u16string(text, text + std::strlen(text));
 }
 
 namespace {

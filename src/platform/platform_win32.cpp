@@ -165,6 +165,33 @@ std::uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 std::uint32_t TickCount() { return GetTickCount(); }
 
+std::uint64_t FileTimeNow() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return std::uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+}
+
+std::u16string LocalDateTimeText(std::uint64_t fileTime) {
+  const FILETIME utc{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+  SYSTEMTIME universal{}, local{};
+  if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+    return std::u16string();
+  std::u16string text;
+  auto digits = [&text](unsigned v, int width, char16_t after) {
+    std::u16string d(static_cast<std::size_t>(width), u'0');
+    for (int i = width - 1; i >= 0; --i, v /= 10) d[static_cast<std::size_t>(i)] = char16_t(u'0' + v % 10);
+    text += d;
+    if (after) text += after;
+  };
+  digits(local.wYear, 4, u'-');
+  digits(local.wMonth, 2, u'-');
+  digits(local.wDay, 2, u' ');
+  digits(local.wHour, 2, u':');
+  digits(local.wMinute, 2, u':');
+  digits(local.wSecond, 2, 0);
+  return text;
+}
+
 namespace {
 struct StackWork {
   void (*work)(void*);

@@ -183,6 +183,12 @@ void TRegistryEx::WriteInteger(const std::u16string& Name, std::int32_t N) {
     throw EKestrowError(Quoted(u"Failed to set data for '%s'", Name));
 }
 
+void TRegistryEx::WriteBinary(const std::u16string& Name, const std::vector<std::uint8_t>& Data) {
+  if (!current_ ||
+      reg_.SetValue(current_.Get(), Name, REG_BINARY_, Data.data(), static_cast<std::uint32_t>(Data.size())) != RS_OK)
+    throw EKestrowError(Quoted(u"Failed to set data for '%s'", Name));
+}
+
 bool TRegistryEx::DeleteValue(const std::u16string& Name) {
   return current_ && reg_.DeleteValue(current_.Get(), Name) == RS_OK;
 }

@@ -45,6 +45,7 @@ class TRegistryEx {
   void WriteString(const std::u16string& Name, const std::u16string& Text);
   void WriteExpandString(const std::u16string& Name, const std::u16string& Text);
   void WriteInteger(const std::u16string& Name, std::int32_t N);
+  void WriteBinary(const std::u16string& Name, const std::vector<std::uint8_t>& Data);
   bool DeleteValue(const std::u16string& Name);
   void GetValueNames(TStringList& List);
   void GetKeyNames(TStringList& List);

@@ -215,7 +215,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       case 4: {
         auto p = W(in.Path());
-        FsDeleteFileW(p.data());
+        // Now and then the attributes change instead: a Run entry switched off or on.
+        if (in.Byte() % 4 == 0) {
+          FsSetAttrW(p.data(), static_cast<std::int8_t>(in.Byte()));
+        } else {
+          FsDeleteFileW(p.data());
+        }
         break;
       }
       case 5: {

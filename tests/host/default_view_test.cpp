@@ -107,7 +107,7 @@ TEST(DefaultView, BothExportsGiveOneWellFormedViewOfTheOfferedFields) {
     EXPECT_EQ(std::string::npos, s->find_first_of("\r\n")) << *s;
 
   const std::set<std::string> offered = SupportedFields();
-  ASSERT_EQ(7u, offered.size());
+  ASSERT_EQ(8u, offered.size());
   std::vector<std::string> fields;
   for (const std::string& f : Split(v.contents, "\\n")) {
     const std::string prefix = "[=<fs>.";

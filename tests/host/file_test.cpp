@@ -409,13 +409,13 @@ TEST_F(FileTest, ContentColumns) {
     int index;
     const char* name;
   } fields[] = {{0, "TypeID"}, {1, "RootType"}, {2, "EditType"}, {3, "ValueType"}, {4, "Address"}, {5, "ValueName"},
-                {6, "Value"}};
+                {6, "Value"}, {7, "State"}};
   for (const auto& f : fields) {
     EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(f.index, name, units, sizeof name));
     EXPECT_STREQ(f.name, name);
     EXPECT_STREQ("u!", units);
   }
-  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(7, name, units, sizeof name));
+  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(8, name, units, sizeof name));
   EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(-1, name, units, sizeof name));
   EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(0, name, units, 4));
   EXPECT_STREQ("Typ", name);

@@ -132,6 +132,7 @@ void Load() {
   Resolve(g_api.FsGetFileW, "FsGetFileW");
   Resolve(g_api.FsPutFileW, "FsPutFileW");
   Resolve(g_api.FsDeleteFileW, "FsDeleteFileW");
+  Resolve(g_api.FsSetAttrW, "FsSetAttrW");
   Resolve(g_api.FsExecuteFileW, "FsExecuteFileW");
   Resolve(g_api.FsExtractCustomIconW, "FsExtractCustomIconW");
   Resolve(g_api.FsContentGetSupportedField, "FsContentGetSupportedField");
@@ -169,6 +170,7 @@ void Load() {
   g_api.FsGetFileW = &::FsGetFileW;
   g_api.FsPutFileW = &::FsPutFileW;
   g_api.FsDeleteFileW = &::FsDeleteFileW;
+  g_api.FsSetAttrW = &::FsSetAttrW;
   g_api.FsExtractCustomIconW = &::FsExtractCustomIconW;
   g_api.FsContentGetSupportedField = &::FsContentGetSupportedField;
   g_api.FsContentGetValueW = &::FsContentGetValueW;
@@ -301,7 +303,7 @@ std::vector<Entry> List(const std::u16string& path, bool* ok) {
   if (ok) *ok = h != KsInvalidHandle();
   if (h == KsInvalidHandle()) return out;
   do {
-    out.push_back({FromW(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0});
+    out.push_back({FromW(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0, fd.dwFileAttributes});
   } while (Plugin().FsFindNextW(h, &fd));
   Plugin().FsFindClose(h);
   return out;

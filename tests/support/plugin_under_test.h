@@ -24,6 +24,7 @@ struct PluginApi {
   std::int32_t(KS_STDCALL* FsGetFileW)(KS_WCHAR*, KS_WCHAR*, std::int32_t, RemoteInfoStruct*) = nullptr;
   std::int32_t(KS_STDCALL* FsPutFileW)(KS_WCHAR*, KS_WCHAR*, std::int32_t) = nullptr;
   KS_BOOL(KS_STDCALL* FsDeleteFileW)(KS_WCHAR*) = nullptr;
+  KS_BOOL(KS_STDCALL* FsSetAttrW)(KS_WCHAR*, std::int32_t) = nullptr;
   std::int32_t(KS_STDCALL* FsExecuteFileW)(KS_HWND, KS_WCHAR*, KS_WCHAR*) = nullptr;
   std::int32_t(KS_STDCALL* FsExtractCustomIconW)(KS_WCHAR*, std::int32_t, KS_HICON*) = nullptr;
   std::int32_t(KS_STDCALL* FsContentGetSupportedField)(std::int32_t, char*, char*, std::int32_t) = nullptr;
@@ -58,6 +59,7 @@ std::optional<std::string> ReadLocal(const std::u16string& path);
 struct Entry {
   std::u16string name;
   bool directory = false;
+  std::uint32_t attributes = 0;  // the whole attribute word of the record (not compared)
   bool operator==(const Entry& o) const { return name == o.name && directory == o.directory; }
 };
 // Lists a path through FsFindFirstW/FsFindNextW; ok is false when FsFindFirstW refused it.

@@ -4,6 +4,9 @@
 //   kestrow_host PLUGIN [--yes|--no] ls PATH
 //   kestrow_host PLUGIN get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE
 //   kestrow_host PLUGIN columns PATH | icon PATH [small] | exec PATH [VERB]
+//   kestrow_host PLUGIN attr REMOTE +H|-H   (a Run entry switched off or on)
+//
+// ls marks an entry listed hidden (a Run entry switched off) with an H before its name.
 #include <windows.h>
 
 #include <cstdio>
@@ -66,7 +69,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: kestrow_host PLUGIN [--yes|--no] COMMAND ARGS\n"
                "  ls PATH | get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE\n"
-               "  columns PATH | icon PATH | exec PATH [VERB]\n");
+               "  columns PATH | icon PATH | exec PATH [VERB] | attr REMOTE +H|-H\n");
   return 2;
 }
 
@@ -116,7 +119,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     int n = 0;
     do {
-      std::printf("%s ", (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<DIR>" : "     ");
+      const bool directory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      const bool hidden = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+      std::printf("%s ", directory ? "<DIR>" : hidden ? "    H" : "     ");
       Print(fd.cFileName);
       std::printf("\n");
       ++n;
@@ -137,6 +142,13 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"rm" && arg(0)) {
     BOOL r = Get<BOOL(__stdcall*)(wchar_t*)>(plugin, "FsDeleteFileW")(arg(0));
+    std::printf("result %s\n", r ? "TRUE" : "FALSE");
+    return r ? 0 : 1;
+  }
+  if (cmd == L"attr" && arg(1) && (!wcscmp(arg(1), L"+H") || !wcscmp(arg(1), L"-H"))) {
+    // The host passes the whole new attribute word; only the hidden bit means anything here.
+    const int attributes = arg(1)[0] == L'+' ? FILE_ATTRIBUTE_HIDDEN : 0;
+    BOOL r = Get<BOOL(__stdcall*)(wchar_t*, int)>(plugin, "FsSetAttrW")(arg(0), attributes);
     std::printf("result %s\n", r ? "TRUE" : "FALSE");
     return r ? 0 : 1;
   }

@@ -1,0 +1,31 @@
+// Changing an entry's attributes: the hidden attribute switches a Run entry off, as the system's
+// start-up settings do, and clearing it switches the entry on again.
+#include "host/plugin.h"
+#include "host/wide.h"
+#include "model/startup_marks.h"
+
+namespace kestrow {
+
+KS_BOOL TPlugin::SetAttr(const KS_WCHAR* RemoteName, std::int32_t NewAttr) {
+  TSentrel* s = Sentrel.get();
+  if (!s || !RemoteName) return KS_FALSE;
+  const std::u16string remote = FromHost(RemoteName);
+  TMemItem* node = s->NodeAt(remote);
+  if (!node || node->ElementType != ELT_ITEM || !MarkKeyFor(node->ItemType)) return KS_FALSE;
+  // The host may list (and so rebuild the tree) while the question is shown.
+  const TMemItem entry = DetachedCopy(*node);
+  const bool off = (static_cast<std::uint32_t>(NewAttr) & KS_FILE_ATTRIBUTE_HIDDEN) != 0;
+  const std::optional<TStartupState> now = s->ReadStartupState(entry);
+  if (!now) return KS_FALSE;
+  // An entry already in that state keeps its mark, and the time it was switched off.
+  if (now->Off == off) return KS_TRUE;
+  if (s->fConfirmChange && !AskYesNo(u"Confirm", u"Do you want to write new value?")) return KS_FALSE;
+  if (!s->WriteStartupState(entry, off)) return KS_FALSE;
+  // The entry shows its new state before the next listing reads it again.
+  if (TMemItem* again = s->NodeAt(remote)) {
+    if (auto state = s->ReadStartupState(*again)) again->Startup = *state;
+  }
+  return KS_TRUE;
+}
+
+}  // namespace kestrow
