@@ -5,6 +5,7 @@
 //   kestrow_host PLUGIN get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE
 //   kestrow_host PLUGIN columns PATH | icon PATH [small] | exec PATH [VERB]
 //   kestrow_host PLUGIN attr REMOTE +H|-H   (a Run entry switched off or on)
+//   kestrow_host PLUGIN view PATH           (the directory with the plugin's default columns)
 //
 // ls marks an entry listed hidden (a Run entry switched off) with an H before its name.
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/fsplugin.h"
 
@@ -69,7 +71,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: kestrow_host PLUGIN [--yes|--no] COMMAND ARGS\n"
                "  ls PATH | get REMOTE LOCAL | put LOCAL REMOTE | rm REMOTE\n"
-               "  columns PATH | icon PATH | exec PATH [VERB] | attr REMOTE +H|-H\n");
+               "  columns PATH | icon PATH [small] | exec PATH [VERB] | attr REMOTE +H|-H | view PATH\n");
   return 2;
 }
 
@@ -106,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
     auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
     first(&dir[0], &fd);
   };
-  if (cmd != L"ls") listParent(cmd == L"put" ? arg(1) : arg(0));
+  if (cmd != L"ls" && cmd != L"view") listParent(cmd == L"put" ? arg(1) : arg(0));
 
   if (cmd == L"ls" && arg(0)) {
     auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
@@ -170,6 +172,76 @@ int wmain(int argc, wchar_t** argv) {
       else std::printf("(result %d)", r);
       std::printf("\n");
     }
+    return 0;
+  }
+  if (cmd == L"view" && arg(0)) {
+    // As the file manager shows the directory on entering it: the default view's fields, looked
+    // up by name among the supported fields, one line per entry.
+    auto defaults = Get<BOOL(__stdcall*)(wchar_t*, wchar_t*, wchar_t*, wchar_t*, int)>(plugin, "FsContentGetDefaultViewW");
+    auto field = Get<int(__stdcall*)(int, char*, char*, int)>(plugin, "FsContentGetSupportedField");
+    auto value = Get<int(__stdcall*)(wchar_t*, int, int, void*, int, int)>(plugin, "FsContentGetValueW");
+    auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
+    auto next = Get<BOOL(__stdcall*)(HANDLE, WIN32_FIND_DATAW*)>(plugin, "FsFindNextW");
+    wchar_t contents[512] = {}, headers[512] = {}, widths[512] = {}, options[512] = {};
+    if (!defaults(contents, headers, widths, options, 512)) {
+      std::printf("(no default view)\n");
+      return 1;
+    }
+    auto split = [](const std::wstring& text) {
+      std::vector<std::wstring> parts;
+      for (std::size_t at = 0;;) {
+        const std::size_t end = text.find(L"\\n", at);
+        parts.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+        if (end == std::wstring::npos) return parts;
+        at = end + 2;
+      }
+    };
+    std::vector<int> indexes;
+    for (const std::wstring& f : split(contents)) {
+      const std::wstring name = f.substr(7, f.size() - 8);  // [=<fs>.NAME]
+      int found = -1;
+      for (int k = 0; found < 0; ++k) {
+        char n[64] = {}, units[64] = {};
+        if (field(k, n, units, sizeof n) == ft_nomorefields) break;
+        if (std::wstring(n, n + std::strlen(n)) == name) found = k;
+      }
+      indexes.push_back(found);
+    }
+    auto widthOf = [](const std::wstring& title) -> std::size_t {
+      return title == L"Value" ? 26 : title == L"Key" ? 52 : title == L"State" ? 29 : 12;
+    };
+    auto cell = [](const std::wstring& text, std::size_t width) {
+      std::wstring t = text.substr(0, width);
+      t.resize(width, L' ');
+      Print(t.c_str());
+      std::printf(" ");
+    };
+    cell(L"Name", 16);
+    for (const std::wstring& h : split(headers)) cell(h, widthOf(h));
+    std::printf("\n");
+    WIN32_FIND_DATAW fd;
+    HANDLE h = first(arg(0), &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+      std::printf("(no such directory)\n");
+      return 1;
+    }
+    const std::vector<std::wstring> titles = split(headers);
+    do {
+      const bool hidden = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+      cell(std::wstring(hidden ? L"(" : L"") + fd.cFileName + (hidden ? L")" : L""), 16);
+      std::wstring path = arg(0);
+      if (path.empty() || path.back() != L'\\') path += L'\\';
+      path += fd.cFileName;
+      for (std::size_t c = 0; c < indexes.size(); ++c) {
+        char buf[2048] = {};
+        wchar_t wide[2048] = {};
+        if (indexes[c] >= 0 && value(&path[0], indexes[c], 0, buf, sizeof buf, 0) == ft_string)
+          MultiByteToWideChar(CP_ACP, 0, buf, -1, wide, 2048);
+        cell(wide, widthOf(titles[c]));
+      }
+      std::printf("\n");
+    } while (next(h, &fd));
+    Get<int(__stdcall*)(HANDLE)>(plugin, "FsFindClose")(h);
     return 0;
   }
   if (cmd == L"icon" && arg(0)) {
