@@ -49,13 +49,7 @@ void SeedRun() {
 }
 
 std::optional<std::u16string> RunValue(const std::u16string& name) {
-  auto v = Reg::Get(RT_HKCU, WOW64_64, test::kRun, name);
-  if (!v) return std::nullopt;
-  std::u16string s;
-  for (std::size_t i = 0; i + 1 < v->data.size(); i += 2)
-    s += static_cast<char16_t>(v->data[i] | (v->data[i + 1] << 8));
-  while (!s.empty() && s.back() == u'\0') s.pop_back();
-  return s;
+  return Reg::Text(RT_HKCU, WOW64_64, test::kRun, name);
 }
 
 std::optional<std::u16string> C(const char16_t* s) { return std::u16string(s); }

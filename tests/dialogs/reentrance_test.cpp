@@ -22,17 +22,7 @@ using test::Type;
 // A value of another key: a command that lost track of its own key would touch or save this one.
 const char16_t* const kOtherValue = u"KestrowOtherKey";
 
-std::optional<std::u16string> Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& key,
-                                   const std::u16string& name) {
-  auto v = Reg::Get(root, view, key, name);
-  if (!v) return std::nullopt;
-  std::u16string s;
-  for (std::size_t i = 0; i + 1 < v->data.size(); i += 2)
-    s += static_cast<char16_t>(v->data[i] | (v->data[i + 1] << 8));
-  while (!s.empty() && s.back() == u'\0') s.pop_back();
-  return s;
-}
-std::optional<std::u16string> RunValue(const std::u16string& name) { return Text(RT_HKCU, WOW64_64, test::kRun, name); }
+std::optional<std::u16string> RunValue(const std::u16string& name) { return Reg::Text(RT_HKCU, WOW64_64, test::kRun, name); }
 std::optional<std::u16string> C(const char16_t* s) { return std::u16string(s); }
 
 std::int32_t Execute(const std::u16string& path, const std::u16string& verb = u"open") {
@@ -146,8 +136,8 @@ TEST_F(ReentranceTest, AListingFromInsideEachDialogChangesNothingTheCommandDoes)
 #endif
     if (c.check) c.check();
     // No other key was touched.
-    EXPECT_EQ(C(u"C:\\other.exe"), Text(RT_HKCU, WOW64_64, test::kRunOnce, kOtherValue));
-    EXPECT_EQ(C(u"C:\\machine.exe"), Text(RT_HKLM, WOW64_64, test::kRun, kOtherValue));
+    EXPECT_EQ(C(u"C:\\other.exe"), Reg::Text(RT_HKCU, WOW64_64, test::kRunOnce, kOtherValue));
+    EXPECT_EQ(C(u"C:\\machine.exe"), Reg::Text(RT_HKLM, WOW64_64, test::kRun, kOtherValue));
   }
 }
 
@@ -205,7 +195,7 @@ TEST_F(ReentranceTest, AListingFromInsideEachRequestChangesNothingTheExportDoes)
     ASSERT_LE(1u, test::Recorded().listedDuringRequests.size());
     for (std::size_t n : test::Recorded().listedDuringRequests) EXPECT_LE(3u, n);
     if (c.check) c.check();
-    EXPECT_EQ(C(u"C:\\other.exe"), Text(RT_HKCU, WOW64_64, test::kRunOnce, kOtherValue));
+    EXPECT_EQ(C(u"C:\\other.exe"), Reg::Text(RT_HKCU, WOW64_64, test::kRunOnce, kOtherValue));
   }
 }
 

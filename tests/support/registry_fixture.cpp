@@ -96,6 +96,17 @@ std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std:
   return v;
 }
 
+std::optional<std::u16string> Reg::Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
+                                        const std::u16string& name) {
+  auto v = Get(root, view, path, name);
+  if (!v) return std::nullopt;
+  std::u16string s;
+  for (std::size_t i = 0; i + 1 < v->data.size(); i += 2)
+    s += static_cast<char16_t>(v->data[i] | (v->data[i + 1] << 8));
+  while (!s.empty() && s.back() == u'\0') s.pop_back();
+  return s;
+}
+
 std::vector<std::u16string> Reg::ValueNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
   std::vector<std::u16string> names;
   OpenKey k(root, view, path, false, KEY_READ_);

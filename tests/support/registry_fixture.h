@@ -33,6 +33,9 @@ class Reg {
   static bool KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static std::optional<RawValue> Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
                                      const std::u16string& name);
+  // A value's data read as UTF-16 text, its terminating NULs dropped; none when the value is missing.
+  static std::optional<std::u16string> Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
+                                            const std::u16string& name);
   static std::vector<std::u16string> ValueNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static std::vector<std::uint8_t> Utf16Bytes(const std::u16string& s, bool withNul = true);
 };
