@@ -3,6 +3,7 @@
 
 #include "model/names.h"
 #include "model/sentrel.h"
+#include "model/type_registry.h"
 #include "platform/platform.h"
 #include "registry/registry_ex.h"
 
@@ -15,7 +16,7 @@ const char16_t* const kApproved = u"\\Software\\Microsoft\\Windows\\CurrentVersi
 
 std::unique_ptr<TRegistryEx> MarkRegistry(const TMarkKey& key, std::uint32_t rights) {
   auto reg = std::make_unique<TRegistryEx>(RegView::Bits64, rights);
-  reg->SetRootKey(key.RootType == RT_HKCU ? HKEY_CURRENT_USER_ : HKEY_LOCAL_MACHINE_);
+  reg->SetRootKey(RootOf(key.RootType));
   return reg;
 }
 
