@@ -101,6 +101,10 @@ inline constexpr std::int32_t FS_FILE_NOTFOUND = 2;
 inline constexpr std::int32_t FS_FILE_WRITEERROR = 4;
 inline constexpr std::int32_t FS_FILE_USERABORT = 5;
 
+// Copy flags of FsGetFileW and FsPutFileW.
+inline constexpr std::int32_t FS_COPYFLAGS_OVERWRITE = 1;
+inline constexpr std::int32_t FS_COPYFLAGS_MOVE = 4;
+
 inline constexpr std::int32_t FS_EXEC_OK = 0;
 inline constexpr std::int32_t FS_EXEC_ERROR = 1;
 inline constexpr std::int32_t FS_EXEC_YOURSELF = -1;
@@ -109,6 +113,8 @@ inline constexpr std::int32_t FS_ICON_USEDEFAULT = 0;
 inline constexpr std::int32_t FS_ICON_EXTRACTED_DESTROY = 2;
 // In the extract flags: the host wants the small icon.
 inline constexpr std::int32_t FS_ICONFLAG_SMALL = 1;
+// In the extract flags: the host asks from a background thread.
+inline constexpr std::int32_t FS_ICONFLAG_BACKGROUND = 2;
 
 inline constexpr std::int32_t RT_MsgOK = 8;
 inline constexpr std::int32_t RT_MsgYesNo = 9;

@@ -3,10 +3,20 @@
 // still acts on what the user chose, with the key, name and view it was opened for.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
 #include "dialogs/user_driver.h"
 #include "platform/platform.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kestrow {
 namespace {
@@ -197,6 +207,60 @@ TEST_F(ReentranceTest, AListingFromInsideEachRequestChangesNothingTheExportDoes)
     if (c.check) c.check();
     EXPECT_EQ(C(u"C:\\other.exe"), Reg::Text(RT_HKCU, WOW64_64, test::kRunOnce, kOtherValue));
   }
+}
+
+// A host's worker thread asks for the Value column and the icon of an entry all the while the
+// main thread is inside the edit dialog and lists from it: every call of the worker returns while
+// the dialog is open, and answers right.
+TEST_F(ReentranceTest, AWorkerAsksForColumnsAndIconsWhileADialogIsOpen) {
+  test::List(u"\\HKCU_RUN64");
+  std::atomic<bool> stop{false};
+  std::atomic<long> calls{0}, wrong{0};
+  std::thread worker([&] {
+    auto p = test::W(u"\\HKCU_RUN64\\Alpha");
+    while (!stop) {
+      char value[256] = {};
+      const std::int32_t r = Plugin().FsContentGetValueW(p.data(), 6, 0, value, sizeof value, 0);
+      // The value is written when the dialog closes; the worker may see it from then on.
+      if (r != ft_string || (std::strcmp(value, "C:\\alpha.exe") != 0 && std::strcmp(value, "C:\\alpha.exe /new") != 0))
+        ++wrong;
+      KS_HICON icon = nullptr;
+      if (Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon) ==
+          FS_ICON_EXTRACTED_DESTROY) {
+#ifdef _WIN32
+        DestroyIcon(icon);
+#endif
+      } else {
+        ++wrong;
+      }
+      ++calls;
+    }
+  });
+  // A step that waits until the worker has made a few more calls.
+  const auto moreCalls = [&calls] {
+    auto start = std::make_shared<long>(-1);
+    return test::Await([&calls, start] {
+      if (*start < 0) *start = calls;
+      return calls - *start >= 20;
+    });
+  };
+  test::Recorded().Reset();
+  test::Recorded().answers = {true};
+  std::int32_t result = 12345;
+  const Seen seen = test::RunAsUser(
+      [&] { result = Execute(u"\\HKCU_RUN64\\Alpha"); },
+      {moreCalls(), test::HostLists(u"\\HKCU_RUN64"), moreCalls(), test::HostLists(u"\\"), moreCalls(),
+       Type(idValue, u" /new"), Click(idOK)});
+  stop = true;
+  worker.join();
+  std::printf("worker: %ld calls while the main thread was in the dialog or near it\n", calls.load());
+  for (const auto& p : seen.problems) ADD_FAILURE() << "user: " << p;
+  EXPECT_EQ(FS_EXEC_OK, result);
+  EXPECT_EQ(u"TEditForm", seen.windowClass);
+  EXPECT_EQ(2u, seen.listed.size());
+  EXPECT_EQ(0, wrong.load());
+  EXPECT_LE(60, calls.load());
+  EXPECT_EQ(C(u"C:\\alpha.exe /new"), RunValue(u"Alpha"));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "dialogs/user_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "host/exports.h"
 #include "host/plugin.h"
@@ -11,6 +13,15 @@
 namespace kestrow::test {
 
 std::string Utf8(const std::u16string& s) { return ToUtf8(s); }
+
+bool AwaitCondition(const std::function<bool()>& until) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!until()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 namespace {
 

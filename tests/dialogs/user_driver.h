@@ -37,6 +37,7 @@ enum class Act {
   FileName,    // file dialog: a name entered and OK clicked
   CancelFile,  // file dialog: Cancel clicked
   HostLists,   // the host lists a path while the window is open (FsFindFirstW and FsFindNextW)
+  Await,       // the user waits, the window open, until a condition holds (at most ten seconds)
 };
 
 struct Step {
@@ -46,6 +47,7 @@ struct Step {
   int id;
   std::u16string text;
   std::uint16_t key;
+  std::function<bool()> until;  // Await
 };
 
 inline Step Type(int id, std::u16string text) { return {Act::Type, id, std::move(text)}; }
@@ -62,6 +64,15 @@ inline Step CancelFile() { return {Act::CancelFile}; }
 // Natively the stand-in lists from inside the dialog; under Windows the driver posts a message to
 // the host's window, whose window procedure lists when the dialog's message loop delivers it.
 inline Step HostLists(std::u16string path) { return {Act::HostLists, 0, std::move(path)}; }
+// The condition is asked from the user's side: natively inside the dialog's modal call, under
+// Windows from the user's thread while the dialog's message loop runs.
+inline Step Await(std::function<bool()> until) {
+  Step s(Act::Await);
+  s.until = std::move(until);
+  return s;
+}
+// Waits for an Await step's condition; false when ten seconds passed without it.
+bool AwaitCondition(const std::function<bool()>& until);
 
 struct SeenControl {
   std::u16string text;  // a memo's text has its lines joined by CR LF

@@ -75,9 +75,13 @@ class TStandIn : public TUserInterface {
       return std::nullopt;
     }
     used_ = true;
-    // The host may list while the dialog is open.
-    while (next_ + 1 < steps_.size() && steps_[next_].act == Act::HostLists)
-      seen_.listed.push_back(test::List(steps_[next_++].text).size());
+    // The host may list, and the user wait, while the dialog is open.
+    for (; next_ + 1 < steps_.size(); ++next_) {
+      const Step& s = steps_[next_];
+      if (s.act == Act::HostLists) seen_.listed.push_back(test::List(s.text).size());
+      else if (s.act != Act::Await) break;
+      else if (!AwaitCondition(s.until)) seen_.problems.push_back("waited in vain with the window open");
+    }
     const Step& s = steps_[next_++];
     if (next_ < steps_.size()) seen_.problems.push_back("steps left after the window closed");
     if (s.act == Act::FileName) {
@@ -217,6 +221,9 @@ class TStandIn : public TUserInterface {
         break;
       case Act::HostLists:
         seen_.listed.push_back(test::List(s.text).size());
+        break;
+      case Act::Await:
+        if (!AwaitCondition(s.until)) seen_.problems.push_back("waited in vain with the window open");
         break;
     }
   }

@@ -352,6 +352,8 @@ class Driver {
         }
         if (s.act == Act::HostLists) {
           ListThroughHost(s.text);
+        } else if (s.act == Act::Await) {
+          if (!AwaitCondition(s.until)) seen_.problems.push_back("waited in vain with the window open");
         } else if (s.act == Act::FileName) {
           SetDlgItemTextW(h, kFileNameField, Wide(s.text));
           SendMessageW(GetDlgItem(h, kFileOk), BM_CLICK, 0, 0);
@@ -454,6 +456,9 @@ class Driver {
         break;
       case Act::HostLists:
         ListThroughHost(s.text);
+        break;
+      case Act::Await:
+        if (!AwaitCondition(s.until)) seen_.problems.push_back("waited in vain with the window open");
         break;
     }
   }

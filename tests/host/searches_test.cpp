@@ -1,0 +1,192 @@
+// Searches as the file managers run them: a subdirectory listed while the search of its parent is
+// still open (counting, deleting and copying a tree), searches stepped alternately, a search left
+// open while others run, and handles that name no open search.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "platform/text.h"
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+#include "support/walks.h"
+
+namespace kestrow {
+namespace {
+
+using test::Entry;
+using test::List;
+using test::Names;
+using test::Plugin;
+using test::Reg;
+using test::W;
+using test::Walked;
+
+const std::u16string kWalkService = std::u16string(test::kServices) + u"\\KestrowWalkSvc";
+
+std::u16string Numbered(const char16_t* prefix, int i) {
+  return prefix + FromUtf8(std::to_string(10 + i));
+}
+
+class SearchesTest : public test::RegistryTest {
+ protected:
+  void SetUp() override {
+    test::RegistryTest::SetUp();
+    Plugin();
+    test::Recorded().Reset();
+    // A user's Run key of 10 values and a machine's of 28, and a few services of our own.
+    for (int i = 0; i < 10; ++i) Reg::Str(RT_HKCU, WOW64_64, test::kRun, Numbered(u"User", i), u"C:\\user.exe");
+    for (int i = 0; i < 28; ++i) Reg::Str(RT_HKLM, WOW64_64, test::kRun, Numbered(u"Machine", i), u"C:\\m.exe");
+    for (int i = 0; i < 4; ++i) {
+      const std::u16string key = kWalkService + FromUtf8(std::to_string(i));
+      Own(RT_HKLM, WOW64_64, key);
+      Reg::Dword(RT_HKLM, WOW64_64, key, u"Start", 3);
+      Reg::Str(RT_HKLM, WOW64_64, key, u"ImagePath", u"walk.sys");
+    }
+  }
+
+  // Steps one search: the next entry's name, or nothing at its end.
+  static std::optional<std::u16string> Next(KS_HANDLE h) {
+    KsFindDataW fd;
+    if (!Plugin().FsFindNextW(h, &fd)) return std::nullopt;
+    return test::NameOf(fd);
+  }
+  static KS_HANDLE Open(const std::u16string& path, std::u16string* first) {
+    KsFindDataW fd;
+    auto p = W(path);
+    KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+    if (h != KsInvalidHandle()) *first = test::NameOf(fd);
+    return h;
+  }
+};
+
+TEST_F(SearchesTest, ANestedWalkOfTheRootReachesEveryDirectoryOnceAndCopiesEveryFile) {
+  const Walked flat = test::WalkFlat(u"\\");
+  const Walked nested = test::WalkNested(u"\\", test::ScratchFolder());
+  std::printf("nested walk of the root: %zu directories, %zu files copied out (one at a time: %zu directories)\n",
+              nested.dirs.size(), nested.copied, flat.dirs.size());
+  for (const auto& p : nested.problems) ADD_FAILURE() << p;
+  ASSERT_EQ(46u, flat.dirs.at(u"\\").size());
+  // Every directory the one-at-a-time walk lists, with the same entries in the same order.
+  ASSERT_EQ(flat.dirs.size(), nested.dirs.size());
+  for (const auto& [dir, entries] : flat.dirs) {
+    ASSERT_TRUE(nested.dirs.count(dir)) << test::Utf8Of(dir);
+    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << test::Utf8Of(dir);
+  }
+  EXPECT_EQ(flat.files, nested.copied);
+  EXPECT_EQ(13u, nested.dirs.at(u"\\HKCU_RUN64").size());
+  EXPECT_EQ(31u, nested.dirs.at(u"\\HKLM_RUN64").size());
+  EXPECT_EQ((std::vector<std::u16string>{u"Start", u"DisplayName", u"Group", u"ImagePath", u"Type"}),
+            Names(nested.dirs.at(u"\\HKLM_SERV64\\KestrowWalkSvc2")));
+  // Each copy is the description of the entry it was copied from.
+  const auto copy = test::ReadLocal(nested.copies.at(u"\\HKCU_RUN64\\User17"));
+  ASSERT_TRUE(copy);
+  EXPECT_NE(std::string::npos, copy->find("\r\nValue name: User17\r\nCurrent value: C:\\user.exe\r\n"));
+}
+
+TEST_F(SearchesTest, ANestedWalkOfTheServicesReachesEveryService) {
+  const Walked flat = test::WalkFlat(u"\\HKLM_SERV64");
+  const Walked nested = test::WalkNested(u"\\HKLM_SERV64", test::ScratchFolder());
+  std::printf("nested walk of the services: %zu directories, %zu files copied out\n", nested.dirs.size(),
+              nested.copied);
+  for (const auto& p : nested.problems) ADD_FAILURE() << p;
+  ASSERT_EQ(flat.dirs.size(), nested.dirs.size());
+  for (const auto& [dir, entries] : flat.dirs) {
+    ASSERT_TRUE(nested.dirs.count(dir)) << test::Utf8Of(dir);
+    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << test::Utf8Of(dir);
+  }
+  EXPECT_EQ(flat.files, nested.copied);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(nested.dirs.count(u"\\HKLM_SERV64\\KestrowWalkSvc" + FromUtf8(std::to_string(i)))) << i;
+}
+
+TEST_F(SearchesTest, SearchesSteppedAlternatelyEachListTheirOwnDirectory) {
+  const std::vector<std::vector<std::u16string>> cases = {
+      {u"\\HKCU_RUN64", u"\\HKLM_RUN64"},
+      {u"\\", u"\\HKLM_SERV64", u"\\HKLM_RUN64"},
+      {u"\\HKLM_RUN64", u"\\HKLM_RUN64"},
+      {u"\\HKCU_RUN64\\.ADD", u"\\HKCU_RUN64"},
+  };
+  for (const auto& paths : cases) {
+    SCOPED_TRACE(test::Utf8Of(paths[0]) + " and " + test::Utf8Of(paths[1]));
+    std::vector<std::vector<std::u16string>> expected, got(paths.size());
+    for (const auto& p : paths) expected.push_back(Names(List(p)));
+    std::vector<KS_HANDLE> handles;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      std::u16string first;
+      handles.push_back(Open(paths[i], &first));
+      ASSERT_NE(KsInvalidHandle(), handles[i]);
+      got[i].push_back(first);
+    }
+    for (bool any = true; any;) {
+      any = false;
+      for (std::size_t i = 0; i < paths.size(); ++i)
+        if (auto name = Next(handles[i])) {
+          got[i].push_back(*name);
+          any = true;
+        }
+    }
+    for (auto h : handles) EXPECT_EQ(0, Plugin().FsFindClose(h));
+    EXPECT_EQ(expected, got);
+  }
+}
+
+TEST_F(SearchesTest, ASearchLeftOpenKeepsItsPlaceWhileOthersRun) {
+  const auto expected = Names(List(u"\\HKCU_RUN64"));
+  std::u16string first;
+  KS_HANDLE h = Open(u"\\HKCU_RUN64", &first);
+  ASSERT_NE(KsInvalidHandle(), h);
+  std::vector<std::u16string> got{first, Next(h).value_or(u"(none)")};
+  // Meanwhile the host lists, walks, copies and asks for columns elsewhere.
+  EXPECT_EQ(46u, List(u"\\").size());
+  EXPECT_EQ(31u, List(u"\\HKLM_RUN64").size());
+  EXPECT_TRUE(test::WalkNested(u"\\HKLM_SERV64", std::u16string()).problems.empty());
+  const std::u16string local = test::ScratchFolder() + u"x.txt";
+  auto r = W(u"\\HKLM_RUN64\\Machine20"), l = W(local);
+  EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+  char value[64] = {};
+  EXPECT_EQ(ft_string, Plugin().FsContentGetValueW(r.data(), 6, 0, value, sizeof value, 0));
+  EXPECT_STREQ("C:\\m.exe", value);
+  while (auto name = Next(h)) got.push_back(*name);
+  EXPECT_EQ(0, Plugin().FsFindClose(h));
+  EXPECT_EQ(expected, got);
+}
+
+TEST_F(SearchesTest, HandlesThatNameNoOpenSearchAreRefusedAndTouchNothing) {
+  const auto expected = Names(List(u"\\HKCU_RUN64"));
+  std::u16string first, other;
+  KS_HANDLE open = Open(u"\\HKCU_RUN64", &first);
+  ASSERT_NE(KsInvalidHandle(), open);
+  KS_HANDLE closed = Open(u"\\HKLM_RUN64", &other);
+  ASSERT_NE(KsInvalidHandle(), closed);
+  EXPECT_NE(open, closed);
+  EXPECT_EQ(0, Plugin().FsFindClose(closed));
+  int local = 0;
+  const std::vector<std::pair<const char*, KS_HANDLE>> cases = {
+      {"closed", closed},
+      {"null", nullptr},
+      {"invalid", KsInvalidHandle()},
+      {"never given", reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(0x4242))},
+      {"an address", reinterpret_cast<KS_HANDLE>(&local)},
+  };
+  for (const auto& [what, h] : cases) {
+    SCOPED_TRACE(what);
+    KsFindDataW fd;
+    std::memset(&fd, 0x5A, sizeof fd);
+    EXPECT_EQ(KS_FALSE, Plugin().FsFindNextW(h, &fd));
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(&fd);
+    for (std::size_t i = 0; i < sizeof fd; ++i) ASSERT_EQ(0x5A, b[i]) << "record touched at " << i;
+    EXPECT_EQ(0, Plugin().FsFindClose(h));
+  }
+  EXPECT_EQ(0, local);
+  // The open search is where it was.
+  std::vector<std::u16string> got{first};
+  while (auto name = Next(open)) got.push_back(*name);
+  EXPECT_EQ(expected, got);
+  EXPECT_EQ(0, Plugin().FsFindClose(open));
+  EXPECT_EQ(std::nullopt, Next(open));
+}
+
+}  // namespace
+}  // namespace kestrow

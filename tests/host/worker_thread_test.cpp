@@ -1,0 +1,132 @@
+// A file manager that asks for columns and icons from a worker thread while its main thread lists
+// directories and changes entries, as one of the two hosts does. For a few seconds both threads
+// call the exports at full speed; every answer about an entry that nothing changes stays right.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "support/plugin_under_test.h"
+#include "support/registry_fixture.h"
+#include "support/walks.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kestrow {
+namespace {
+
+using test::List;
+using test::Plugin;
+using test::Reg;
+using test::W;
+
+const std::u16string kWorkerService = std::u16string(test::kServices) + u"\\KestrowWorkerSvc";
+constexpr auto kRunFor = std::chrono::seconds(3);
+constexpr int kFields = 8;
+
+void Release(KS_HICON icon) {
+#ifdef _WIN32
+  DestroyIcon(icon);
+#else
+  (void)icon;
+#endif
+}
+
+class WorkerThreadTest : public test::RegistryTest {
+ protected:
+  void SetUp() override {
+    test::RegistryTest::SetUp();
+    test::ReloadPlugin();
+    test::Recorded().Reset();
+    Own(RT_HKLM, WOW64_64, kWorkerService);
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Alpha", u"C:\\alpha.exe");
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Beta", u"C:\\beta.exe");
+    Reg::Dword(RT_HKLM, WOW64_64, kWorkerService, u"Start", 2);
+    Reg::Str(RT_HKLM, WOW64_64, kWorkerService, u"ImagePath", u"worker.sys");
+  }
+};
+
+// What the worker asks about, and what it must always hear for the entries nothing changes.
+struct Asked {
+  std::u16string path;
+  const char* value;  // the Value column, or null where it may change or be missing
+  std::int32_t icon;  // the icon result, or -1 where it may change
+};
+
+TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdits) {
+  const std::vector<Asked> asked = {
+      {u"\\HKCU_RUN64\\Alpha", "C:\\alpha.exe", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64\\Beta", nullptr, -1},  // switched off and on by the main thread
+      {u"\\HKCU_RUN64\\Added", nullptr, -1},  // written and deleted by the main thread
+      {u"\\HKCU_RUN64\\.ADD", "", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64\\.SAVE", "", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64", "", FS_ICON_USEDEFAULT},
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc", "", FS_ICON_USEDEFAULT},
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\Start", "2", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\ImagePath", "worker.sys", FS_ICON_EXTRACTED_DESTROY},
+  };
+  ASSERT_EQ(5u, List(u"\\HKCU_RUN64").size());
+  std::atomic<bool> stop{false};
+  std::atomic<long> columnCalls{0}, iconCalls{0};
+  std::vector<std::string> wrong;  // the worker's findings, read after it ends
+  std::thread worker([&] {
+    std::vector<char> value(512);
+    while (!stop) {
+      for (const auto& a : asked) {
+        auto p = W(a.path);
+        for (int field = 0; field < kFields; ++field) {
+          const std::int32_t r =
+              Plugin().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
+          ++columnCalls;
+          if (a.value && r != ft_string) wrong.push_back(test::Utf8Of(a.path) + ": field " + std::to_string(field) +
+                                                         " gave " + std::to_string(r));
+          if (a.value && r == ft_string && field == 6 && std::string(value.data()) != a.value)
+            wrong.push_back(test::Utf8Of(a.path) + ": value " + value.data());
+        }
+        KS_HICON icon = nullptr;
+        const std::int32_t r = Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
+        ++iconCalls;
+        if (r == FS_ICON_EXTRACTED_DESTROY) Release(icon);
+        if (a.icon >= 0 && r != a.icon) wrong.push_back(test::Utf8Of(a.path) + ": icon result " + std::to_string(r));
+      }
+      if (wrong.size() > 20) break;
+    }
+  });
+
+  long listings = 0, edits = 0;
+  std::vector<std::string> mainWrong;
+  const auto end = std::chrono::steady_clock::now() + kRunFor;
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    const std::size_t run = List(u"\\HKCU_RUN64").size();
+    const std::size_t svc = List(u"\\HKLM_SERV64\\KestrowWorkerSvc").size();
+    listings += 2;
+    if (run < 5 || run > 6 || svc != 5) mainWrong.push_back("listed " + std::to_string(run) + " and " + std::to_string(svc));
+    auto local = W(u"C:\\Tools\\Added.exe"), added = W(u"\\HKCU_RUN64\\Added.exe"), addedEntry = W(u"\\HKCU_RUN64\\Added");
+    auto beta = W(u"\\HKCU_RUN64\\Beta");
+    if (round % 2 == 0) {
+      if (Plugin().FsPutFileW(local.data(), added.data(), 0) != FS_FILE_OK) mainWrong.push_back("not written");
+      if (Plugin().FsSetAttrW(beta.data(), KS_FILE_ATTRIBUTE_HIDDEN) != KS_TRUE) mainWrong.push_back("not off");
+    } else {
+      if (Plugin().FsDeleteFileW(addedEntry.data()) != KS_TRUE) mainWrong.push_back("not deleted");
+      if (Plugin().FsSetAttrW(beta.data(), 0) != KS_TRUE) mainWrong.push_back("not on");
+    }
+    edits += 2;
+    if (mainWrong.size() > 20) break;
+  }
+  stop = true;
+  worker.join();
+  std::printf("worker: %ld column and %ld icon calls; main thread: %ld listings and %ld edits\n", columnCalls.load(),
+              iconCalls.load(), listings, edits);
+  for (const auto& w : wrong) ADD_FAILURE() << "worker: " << w;
+  for (const auto& w : mainWrong) ADD_FAILURE() << "main thread: " << w;
+  EXPECT_LT(0, columnCalls.load());
+  EXPECT_LT(0, iconCalls.load());
+  EXPECT_LT(0, listings);
+}
+
+}  // namespace
+}  // namespace kestrow
