@@ -216,6 +216,7 @@ void MemoryRegistry::Key::Reindex() {
 MemoryRegistry::MemoryRegistry() { Clear(); }
 
 std::string MemoryRegistry::Snapshot() const {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   std::string out;
   PutKey(out, *hklm_);
   PutKey(out, *hkcu_);
@@ -223,6 +224,7 @@ std::string MemoryRegistry::Snapshot() const {
 }
 
 void MemoryRegistry::Clear() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hklm_) MarkDeleted(*hklm_);
   if (hkcu_) MarkDeleted(*hkcu_);
   hklm_ = std::make_shared<Key>();
@@ -277,6 +279,7 @@ std::int32_t MemoryRegistry::Resolve(RegHandle base, const std::u16string& sub, 
 }
 
 std::int32_t MemoryRegistry::OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Open, sub)) return e;
   std::shared_ptr<Key> k;
@@ -288,6 +291,7 @@ std::int32_t MemoryRegistry::OpenKey(RegHandle base, const std::u16string& sub, 
 }
 
 std::int32_t MemoryRegistry::CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Create, sub)) return e;
   std::shared_ptr<Key> k;
@@ -299,6 +303,7 @@ std::int32_t MemoryRegistry::CreateKey(RegHandle base, const std::u16string& sub
 }
 
 std::int32_t MemoryRegistry::CloseKey(RegHandle key) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   // An injected failure is reported, but the handle is gone all the same, as a close that
   // fails on Windows leaves nothing to close again.
   const std::int32_t injected = hook ? hook(RegOp::Close, u"") : RS_OK;
@@ -309,6 +314,7 @@ std::int32_t MemoryRegistry::CloseKey(RegHandle key) {
 
 std::int32_t MemoryRegistry::QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type,
                                         std::uint8_t* data, std::uint32_t* size) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Query, name)) return e;
   Open* o = Lookup(key);
@@ -332,6 +338,7 @@ std::int32_t MemoryRegistry::QueryValue(RegHandle key, const std::u16string& nam
 
 std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name, std::uint32_t type,
                                       const std::uint8_t* data, std::uint32_t size) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Set, name)) return e;
   Open* o = Lookup(key);
@@ -348,6 +355,7 @@ std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name,
 }
 
 std::int32_t MemoryRegistry::DeleteValue(RegHandle key, const std::u16string& name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::DeleteValue, name)) return e;
   Open* o = Lookup(key);
@@ -357,6 +365,7 @@ std::int32_t MemoryRegistry::DeleteValue(RegHandle key, const std::u16string& na
 }
 
 std::int32_t MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::EnumKey, u"")) return e;
   Open* o = Lookup(key);
@@ -368,6 +377,7 @@ std::int32_t MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, std::u1
 }
 
 std::int32_t MemoryRegistry::EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::EnumValue, u"")) return e;
   Open* o = Lookup(key);
@@ -379,6 +389,7 @@ std::int32_t MemoryRegistry::EnumValue(RegHandle key, std::uint32_t index, std::
 }
 
 std::int32_t MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::QueryInfo, u"")) return e;
   Open* o = Lookup(key);
@@ -390,6 +401,7 @@ std::int32_t MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys,
 }
 
 std::int32_t MemoryRegistry::SaveKey(RegHandle key, const std::u16string& file) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Save, file)) return e;
   Open* o = Lookup(key);
@@ -402,6 +414,7 @@ std::int32_t MemoryRegistry::SaveKey(RegHandle key, const std::u16string& file) 
 }
 
 std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Restore, file)) return e;
   Open* o = Lookup(key);
@@ -418,6 +431,7 @@ std::int32_t MemoryRegistry::RestoreKey(RegHandle key, const std::u16string& fil
 }
 
 std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::DeleteTree, sub)) return e;
   std::shared_ptr<Key> k;
@@ -436,6 +450,7 @@ std::int32_t MemoryRegistry::DeleteTree(RegHandle base, const std::u16string& su
 }
 
 std::int32_t MemoryRegistry::LoadKey(RegHandle root, const std::u16string& name, const std::u16string& file) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Load, name)) return e;
   if (root != HKEY_LOCAL_MACHINE_ || name.empty() || name.find(u'\\') != std::u16string::npos)
@@ -452,6 +467,7 @@ std::int32_t MemoryRegistry::LoadKey(RegHandle root, const std::u16string& name,
 }
 
 std::int32_t MemoryRegistry::UnloadKey(RegHandle root, const std::u16string& name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::Unload, name)) return e;
   if (root != HKEY_LOCAL_MACHINE_) return RS_INVALID_PARAMETER;
@@ -465,6 +481,7 @@ std::int32_t MemoryRegistry::UnloadKey(RegHandle root, const std::u16string& nam
 }
 
 std::int32_t MemoryRegistry::CopyTree(RegHandle from, RegHandle to) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::CopyTree, u"")) return e;
   Open* source = Lookup(from);
@@ -477,6 +494,7 @@ std::int32_t MemoryRegistry::CopyTree(RegHandle from, RegHandle to) {
 }
 
 std::int32_t MemoryRegistry::EmptyKey(RegHandle key) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (hook)
     if (std::int32_t e = hook(RegOp::EmptyKey, u"")) return e;
   Open* o = Lookup(key);
@@ -490,6 +508,7 @@ std::int32_t MemoryRegistry::EmptyKey(RegHandle key) {
 }
 
 MemoryRegistry::Key* MemoryRegistry::Find(RegHandle root, const std::u16string& path, std::uint32_t view) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   std::shared_ptr<Key> k;
   return Resolve(root, path, view, false, &k) == RS_OK ? k.get() : nullptr;
 }

@@ -2,12 +2,14 @@
 // HKLM\SOFTWARE (the 32-bit one under WOW6432Node, as on 64-bit Windows) and one shared view of
 // everything else, key names compared without regard to case, values and subkeys enumerated in
 // the order they were created, access rights per key, and save and restore in a format of its
-// own. Faults can be injected into any call.
+// own. Faults can be injected into any call. Any thread may call it: each call holds the
+// registry's lock (the fault hook runs inside it and may call Find()).
 #pragma once
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 #include <vector>
@@ -79,7 +81,10 @@ class MemoryRegistry : public RegBackend {
   // The key at root\path in the given view (KEY_WOW64_32KEY_ or KEY_WOW64_64KEY_), or null.
   Key* Find(RegHandle root, const std::u16string& path, std::uint32_t view);
   // Number of handles open now (for leak checks).
-  std::size_t OpenHandles() const { return handles_.size(); }
+  std::size_t OpenHandles() const {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    return handles_.size();
+  }
   // Removes every key and value.
   void Clear();
   // Both roots serialised: equal snapshots mean equal registries (names, order, types, data).
@@ -99,6 +104,7 @@ class MemoryRegistry : public RegBackend {
 
   std::shared_ptr<Key> hklm_;
   std::shared_ptr<Key> hkcu_;
+  mutable std::recursive_mutex lock_;
   std::map<RegHandle, Open> handles_;
   std::set<const Key*> loaded_;  // keys that LoadKey mounted
   RegHandle next_ = 0x1000;
