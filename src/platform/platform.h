@@ -49,6 +49,13 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
 // Enables or disables a privilege in the process token; true when the platform reported no error.
 bool EnablePrivilege(const std::u16string& name, bool enable);
 
+// The calling thread's last error code, which the host reads after a call that failed: on Windows
+// the system's own (SetLastError, GetLastError), natively a value each thread keeps.
+void SetLastErrorCode(std::uint32_t code);
+std::uint32_t LastErrorCode();
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorNoMoreFiles = 18;
+
 // True when the plugin runs under Wine rather than on Windows.
 bool RunningOnWine();
 

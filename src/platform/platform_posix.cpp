@@ -168,6 +168,13 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
   return true;
 }
 
+namespace {
+thread_local std::uint32_t t_lastError = 0;
+}  // namespace
+
+void SetLastErrorCode(std::uint32_t code) { t_lastError = code; }
+std::uint32_t LastErrorCode() { return t_lastError; }
+
 bool RunningOnWine() { return false; }
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }

@@ -156,6 +156,9 @@ bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& pref
                         static_cast<int>(prefix.size())) == CSTR_EQUAL;
 }
 
+void SetLastErrorCode(std::uint32_t code) { SetLastError(code); }
+std::uint32_t LastErrorCode() { return GetLastError(); }
+
 bool RunningOnWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
