@@ -10,10 +10,11 @@ KS_BOOL TPlugin::SetAttr(const KS_WCHAR* RemoteName, std::int32_t NewAttr) {
   TSentrel* s = Sentrel.get();
   if (!s || !RemoteName) return KS_FALSE;
   const std::u16string remote = FromHost(RemoteName);
-  TMemItem* node = s->NodeAt(remote);
+  // Held until the export returns: the host may list while the question is shown.
+  const TTree tree = s->Tree();
+  const TMemItem* node = tree->NodeAt(remote);
   if (!node || node->ElementType != ELT_ITEM || !MarkKeyFor(node->ItemType)) return KS_FALSE;
-  // The host may list (and so rebuild the tree) while the question is shown.
-  const TMemItem entry = DetachedCopy(*node);
+  const TMemItem& entry = *node;
   const bool off = (static_cast<std::uint32_t>(NewAttr) & KS_FILE_ATTRIBUTE_HIDDEN) != 0;
   const std::optional<TStartupState> now = s->ReadStartupState(entry);
   if (!now) return KS_FALSE;
@@ -22,9 +23,7 @@ KS_BOOL TPlugin::SetAttr(const KS_WCHAR* RemoteName, std::int32_t NewAttr) {
   if (s->fConfirmChange && !AskYesNo(u"Confirm", u"Do you want to write new value?")) return KS_FALSE;
   if (!s->WriteStartupState(entry, off)) return KS_FALSE;
   // The entry shows its new state before the next listing reads it again.
-  if (TMemItem* again = s->NodeAt(remote)) {
-    if (auto state = s->ReadStartupState(*again)) again->Startup = *state;
-  }
+  if (const auto state = s->ReadStartupState(entry)) s->ShowStartupState(remote, *state);
   return KS_TRUE;
 }
 

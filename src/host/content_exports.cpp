@@ -37,7 +37,8 @@ std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, std::int32_t
   const std::u16string path = FromHost(RemoteName);
   const std::u16string name = NamePart(path);
   if (name.empty()) return FS_ICON_USEDEFAULT;
-  TMemItem* node = s->NodeAt(path);
+  const TTree tree = s->Tree();
+  const TMemItem* node = tree->NodeAt(path);
   if (!node) return FS_ICON_USEDEFAULT;
   const char16_t* resource = nullptr;
   if (node->ElementType == ELT_ITEM) {
@@ -73,7 +74,8 @@ std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t Fie
                                       std::int32_t maxlen) {
   TSentrel* s = Sentrel.get();
   if (!s || !FileName) return ft_fileerror;
-  TMemItem* node = s->GetElementByFileName(FromHost(FileName));
+  const TTree tree = s->Tree();
+  const TMemItem* node = tree->GetElementByFileName(FromHost(FileName));
   if (!node) return ft_fileerror;
   if (FieldIndex < 0 || FieldIndex >= kFieldCount) return ft_nosuchfield;
   if (FieldValue && maxlen > 0) {

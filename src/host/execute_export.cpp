@@ -12,8 +12,7 @@ namespace kestrow {
 
 namespace {
 
-// Asks for a key file and saves or restores the type's key with it. The command is a copy: the
-// host may list while the file dialog is open, and every listing rebuilds the tree.
+// Asks for a key file and saves or restores the type's key with it.
 bool RunKeyFileCommand(TSentrel& sentrel, const TMemItem& command, bool save) {
   TKeyFileDialog dialog;
   dialog.Save = save;
@@ -34,14 +33,13 @@ std::int32_t TPlugin::Open(const std::u16string& path) {
   TSentrel* sentrel = Sentrel.get();
   if (!sentrel) return FS_EXEC_ERROR;
   const std::u16string name = NamePart(path);
-  TMemItem* node = sentrel->NodeAt(path);
-  if (!node) return FS_EXEC_ERROR;
-
   // Every command below hands control to the user or the host (a dialog, a question, an error
-  // box), and the host may list meanwhile, which frees every node of the tree: from here on the
-  // command works on a copy and touches no node.
-  const TMemItem target = DetachedCopy(*node);
-  node = nullptr;
+  // box), and the host may list meanwhile, which publishes a new tree: the command holds the tree
+  // its entry is in until it returns.
+  const TTree tree = sentrel->Tree();
+  const TMemItem* node = tree->NodeAt(path);
+  if (!node) return FS_EXEC_ERROR;
+  const TMemItem& target = *node;
   switch (target.ElementType) {
     case ELT_ITEM:
       return Succeeded(ShowEdForm(*sentrel, target));

@@ -4,6 +4,7 @@
 
 #include "host/guard.h"
 #include "host/plugin.h"
+#include "platform/platform.h"
 
 using kestrow::Guarded;
 using kestrow::GuardedVoid;
@@ -20,11 +21,15 @@ KS_EXPORT std::int32_t KS_STDCALL FsInit(std::int32_t PluginNr, tProgressProc pP
 }
 
 KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirstW(KS_WCHAR* Path, KsFindDataW* FindData) {
-  return Guarded(KsInvalidHandle(), [&] { return Plugin().FindFirst(Path, FindData); });
+  const KS_HANDLE h = Guarded(KsInvalidHandle(), [&] { return Plugin().FindFirst(Path, FindData); });
+  // The host reads the last error after a refused search: "no more files" would say that the
+  // directory exists and is empty. Set last, when nothing the search did can change it again.
+  if (h == KsInvalidHandle()) kestrow::platform::SetLastErrorCode(kestrow::platform::kErrorPathNotFound);
+  return h;
 }
 
-KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE, KsFindDataW* FindData) {
-  return Guarded(KS_FALSE, [&] { return Plugin().FindNext(FindData); });
+KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE Hdl, KsFindDataW* FindData) {
+  return Guarded(KS_FALSE, [&] { return Plugin().FindNext(Hdl, FindData); });
 }
 
 // Only the UTF-16 forms list anything.
@@ -32,7 +37,18 @@ KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirst(char*, KsFindDataA*) { return KsInval
 
 KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE, KsFindDataA*) { return KS_FALSE; }
 
-KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE) { return 0; }
+KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE Hdl) {
+  return Guarded(0, [&] { return Plugin().FindClose(Hdl); });
+}
+
+// The host marks the operations it runs over many entries; both forms do the same.
+KS_EXPORT void KS_STDCALL FsStatusInfo(char*, std::int32_t InfoStartEnd, std::int32_t) {
+  GuardedVoid([&] { Plugin().StatusInfo(InfoStartEnd); });
+}
+
+KS_EXPORT void KS_STDCALL FsStatusInfoW(KS_WCHAR*, std::int32_t InfoStartEnd, std::int32_t) {
+  GuardedVoid([&] { Plugin().StatusInfo(InfoStartEnd); });
+}
 
 KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen) {
   GuardedVoid([&] { Plugin().DefRootName(DefRootName, maxlen); });

@@ -16,6 +16,8 @@ KS_EXPORT KS_BOOL KS_STDCALL FsFindNextW(KS_HANDLE Hdl, KsFindDataW* FindData);
 KS_EXPORT KS_HANDLE KS_STDCALL FsFindFirst(char* Path, KsFindDataA* FindData);
 KS_EXPORT KS_BOOL KS_STDCALL FsFindNext(KS_HANDLE Hdl, KsFindDataA* FindData);
 KS_EXPORT std::int32_t KS_STDCALL FsFindClose(KS_HANDLE Hdl);
+KS_EXPORT void KS_STDCALL FsStatusInfo(char* RemoteDir, std::int32_t InfoStartEnd, std::int32_t InfoOperation);
+KS_EXPORT void KS_STDCALL FsStatusInfoW(KS_WCHAR* RemoteDir, std::int32_t InfoStartEnd, std::int32_t InfoOperation);
 KS_EXPORT void KS_STDCALL FsGetDefRootName(char* DefRootName, std::int32_t maxlen);
 KS_EXPORT void KS_STDCALL FsSetDefaultParams(FsDefaultParamStruct* dps);
 KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND MainWin, KS_WCHAR* RemoteName, KS_WCHAR* Verb);

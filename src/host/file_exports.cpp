@@ -70,13 +70,14 @@ std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalN
   const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
   // Not even an empty file is created under a name no file may have.
   if (IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
-  TMemItem* dir = nullptr;
-  TMemItem* node = s->NodeAt(remote, &dir);
+  const TTree tree = s->Tree();
+  const TMemItem* dir = nullptr;
+  const TMemItem* node = tree->NodeAt(remote, &dir);
   // A type directory is no file.
   if (!node || !dir) return FS_FILE_NOTFOUND;
   if (node->ElementType == ELT_COMMAND && CommandFileOf(NamePart(remote)) == TCommandFile::Save) {
     const std::u16string keyFile =
-        IsHostOrTempPath(local) ? local : FolderPart(local) + s->ListedName(*dir) + u".kscrkey";
+        IsHostOrTempPath(local) ? local : FolderPart(local) + tree->ListedName(*dir) + u".kscrkey";
     return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
   }
   return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
@@ -90,12 +91,13 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
   // that cannot exist, or for a value the listing could not show under its name.
   if (HasCharacterInvalidInPath(remote) || IsImpossibleLocalName(local)) return FS_FILE_WRITEERROR;
   std::int32_t result = FS_FILE_USERABORT;
-  TMemItem* dir = s->GetLastParentByPath(DirectoryPart(remote));
+  const TTree tree = s->Tree();
+  const TMemItem* dir = tree->GetLastParentByPath(DirectoryPart(remote));
   const std::u16string valueName = ValueNameFromRemote(remote);
   if (dir && IsTooLongToList(valueName)) return FS_FILE_WRITEERROR;
   if (!dir) return FS_FILE_USERABORT;
   // The name as listed stands for the registry name it was listed for.
-  const std::optional<std::u16string> realName = s->RealNameFor(*dir, valueName);
+  const std::optional<std::u16string> realName = tree->RealNameFor(*dir, valueName);
   if (!realName) return FS_FILE_WRITEERROR;
   const TMemItem temp(ELT_ITEM, nullptr, dir->ItemType, dir->Address, *realName);
   if (LocalExtension(local) == u".kscrkey") {
@@ -114,7 +116,8 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
 KS_BOOL TPlugin::Delete(const KS_WCHAR* RemoteName) {
   TSentrel* s = Sentrel.get();
   if (!s || !RemoteName) return KS_FALSE;
-  TMemItem* node = s->NodeAt(FromHost(RemoteName));
+  const TTree tree = s->Tree();
+  const TMemItem* node = tree->NodeAt(FromHost(RemoteName));
   if (!node || node->ElementType != ELT_ITEM) return KS_FALSE;
   return s->TryDeleteValue(*node) ? KS_TRUE : KS_FALSE;
 }

@@ -116,6 +116,14 @@ inline constexpr std::int32_t FS_ICONFLAG_SMALL = 1;
 // In the extract flags: the host asks from a background thread.
 inline constexpr std::int32_t FS_ICONFLAG_BACKGROUND = 2;
 
+// FsStatusInfo: the start and the end of an operation of the host, and some of its kinds.
+inline constexpr std::int32_t FS_STATUS_START = 0;
+inline constexpr std::int32_t FS_STATUS_END = 1;
+inline constexpr std::int32_t FS_STATUS_OP_LIST = 1;
+inline constexpr std::int32_t FS_STATUS_OP_GET_MULTI = 3;
+inline constexpr std::int32_t FS_STATUS_OP_DELETE = 8;
+inline constexpr std::int32_t FS_STATUS_OP_CALCSIZE = 12;
+
 inline constexpr std::int32_t RT_MsgOK = 8;
 inline constexpr std::int32_t RT_MsgYesNo = 9;
 
@@ -132,4 +140,3 @@ inline constexpr KS_DWORD KS_FILE_ATTRIBUTE_DIRECTORY = 16;
 inline constexpr KS_DWORD KS_FILE_ATTRIBUTE_HIDDEN = 2;
 
 inline KS_HANDLE KsInvalidHandle() { return reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(-1)); }
-inline KS_HANDLE KsListingHandle() { return reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(1)); }

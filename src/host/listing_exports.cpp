@@ -1,5 +1,6 @@
-// The directory listing, the root name and the host's default settings.
+// The directory listing, the host's operations, the root name and the host's default settings.
 #include <cstring>
+#include <mutex>
 
 #include "host/plugin.h"
 #include "host/wide.h"
@@ -11,12 +12,12 @@ namespace kestrow {
 
 namespace {
 
-void Fill(KsFindDataW* fd, const TSentrel& sentrel, const TMemItem& node) {
+void Fill(KsFindDataW* fd, const TItemTree& tree, const TMemItem& node) {
   if (node.ElementType == ELT_DIRECTORY) fd->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
   // A Run entry switched off is listed hidden, for the host to show it dimmed.
   if (node.ElementType == ELT_ITEM && node.Startup.Off) fd->dwFileAttributes |= KS_FILE_ATTRIBUTE_HIDDEN;
   // The listed name fits the record; the cut only guards it, never between the halves of a pair.
-  const std::u16string name = CutUtf16(sentrel.ListedName(node), KS_MAX_PATH - 1);
+  const std::u16string name = CutUtf16(tree.ListedName(node), KS_MAX_PATH - 1);
   for (std::size_t i = 0; i < name.size(); ++i) fd->cFileName[i] = static_cast<KS_WCHAR>(name[i]);
   fd->cFileName[name.size()] = 0;
 }
@@ -25,55 +26,62 @@ void Fill(KsFindDataW* fd, const TSentrel& sentrel, const TMemItem& node) {
 
 KS_HANDLE TPlugin::FindFirst(const KS_WCHAR* Path, KsFindDataW* FindData) {
   TSentrel* sentrel = Sentrel.get();
-  if (!sentrel) return KsInvalidHandle();
-  // The rebuild reports its own failures; the listing goes on with what it left.
-  try {
-    sentrel->BuildMemory();
-  } catch (...) {
+  if (!sentrel || !FindData || !Path) return KsInvalidHandle();
+  // The registry is read afresh unless the rule of TSearches::Reusable lets this search list
+  // the newest tree.
+  TTree tree = searches_.Reusable(sentrel->Tree(), sentrel->Writes());
+  if (!tree) {
+    tree = sentrel->Rebuild();
+    searches_.Read(tree);
   }
-  try {
-    sentrel->BuildTemplateMemory();
-  } catch (...) {
-  }
-  try {
-    sentrel->ReadStartupStates();
-  } catch (...) {
-  }
-  if (!FindData || !Path) return KsInvalidHandle();
   std::memset(FindData, 0, sizeof *FindData);
   const std::u16string path = FromHost(Path);
-  sentrel->pos = nullptr;
-  if (path == u"\\") {
-    TMemItem* first = sentrel->FindElement(nullptr);
-    if (!first) return KsInvalidHandle();
-    Fill(FindData, *sentrel, *first);
-    sentrel->pos = first;
-    return KsListingHandle();
+  const TMemItem* dir = nullptr;
+  if (path != u"\\") {
+    dir = tree->GetLastParentByPath(path);
+    if (!dir) return KsInvalidHandle();
   }
-  TMemItem* dir = sentrel->GetLastParentByPath(path);
-  if (!dir) return KsInvalidHandle();
-  TMemItem* first = sentrel->FindElement(dir);
-  if (first) {
-    Fill(FindData, *sentrel, *first);
-    sentrel->pos = first;
-    return KsListingHandle();
+  auto search = std::make_shared<TSearch>(tree, dir);
+  if (const auto first = tree->FindElement(dir, 0)) {
+    Fill(FindData, *tree, *tree->Memory[*first]);
+    search->pos = *first;
+  } else if (!dir) {
+    return KsInvalidHandle();
+  } else {
+    // A directory without entries lists ".", and then nothing.
+    FindData->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
+    FindData->cFileName[0] = u'.';
+    search->ended = true;
   }
-  sentrel->pos = sentrel->Memory && !sentrel->Memory->empty() ? sentrel->Memory->back().get() : nullptr;
-  FindData->dwFileAttributes = KS_FILE_ATTRIBUTE_DIRECTORY;
-  FindData->cFileName[0] = u'.';
-  return KsListingHandle();
+  return searches_.Add(std::move(search));
 }
 
-KS_BOOL TPlugin::FindNext(KsFindDataW* FindData) {
-  TSentrel* sentrel = Sentrel.get();
-  if (!sentrel || !FindData) return KS_FALSE;
+KS_BOOL TPlugin::FindNext(KS_HANDLE Hdl, KsFindDataW* FindData) {
+  // A handle that names no open search touches nothing.
+  const std::shared_ptr<TSearch> search = searches_.Find(Hdl);
+  if (!search || !FindData) return KS_FALSE;
+  std::lock_guard<std::mutex> step(search->stepping);
   std::memset(FindData, 0, sizeof *FindData);
-  if (!sentrel->pos) return KS_FALSE;
-  TMemItem* next = sentrel->FindElement(sentrel->pos->Parent);
-  if (!next) return KS_FALSE;
-  Fill(FindData, *sentrel, *next);
-  sentrel->pos = next;
+  if (search->ended) return KS_FALSE;
+  const TItemTree& tree = *search->tree;
+  const auto next = tree.FindElement(search->directory, search->pos + 1);
+  if (!next) {
+    search->ended = true;
+    return KS_FALSE;
+  }
+  Fill(FindData, tree, *tree.Memory[*next]);
+  search->pos = *next;
   return KS_TRUE;
+}
+
+std::int32_t TPlugin::FindClose(KS_HANDLE Hdl) {
+  searches_.Close(Hdl);
+  return 0;
+}
+
+void TPlugin::StatusInfo(std::int32_t startEnd) {
+  if (startEnd == FS_STATUS_START) searches_.OperationStarts();
+  if (startEnd == FS_STATUS_END) searches_.OperationEnds();
 }
 
 void TPlugin::DefRootName(char* DefRootName, std::int32_t maxlen) const {

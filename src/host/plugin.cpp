@@ -20,15 +20,16 @@ void TPlugin::Start() {
   PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
   Sentrel = std::make_unique<TSentrel>();
   Sentrel->Messages = this;
-  Sentrel->PluginFolder = PluginPath;
+  Sentrel->PluginFolder = PluginPath.Get();
 }
 
 void TPlugin::End() {
+  searches_.Clear();
   std::unique_ptr<TSentrel> old = std::move(Sentrel);
   old.reset();
-  DefaultIniPath.clear();
-  TempPath.clear();
-  PluginPath.clear();
+  DefaultIniPath = std::u16string();
+  TempPath = std::u16string();
+  PluginPath = std::u16string();
 }
 
 std::int32_t TPlugin::InitW(std::int32_t pluginNr, tProgressProcW progress, tLogProcW log, tRequestProcW request) {
@@ -49,7 +50,7 @@ std::int32_t TPlugin::Init(std::int32_t pluginNr, tProgressProc progress, tLogPr
 
 bool TPlugin::IsHostOrTempPath(const std::u16string& name) const {
   const std::u16string host = platform::GetEnv(u"COMMANDER_PATH").value_or(std::u16string());
-  return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, TempPath);
+  return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, TempPath.Get());
 }
 
 namespace {
@@ -61,21 +62,24 @@ std::vector<KS_WCHAR> Buffer(const std::u16string& s) {
 }  // namespace
 
 bool TPlugin::AskYesNo(const std::u16string& title, const std::u16string& text) {
-  if (!RequestProcW) return false;
+  const tRequestProcW request = RequestProcW;
+  if (!request) return false;
   auto t = Buffer(title), x = Buffer(text);
-  return RequestProcW(PluginNumber, RT_MsgYesNo, t.data(), x.data(), nullptr, 0) != 0;
+  return request(PluginNumber, RT_MsgYesNo, t.data(), x.data(), nullptr, 0) != 0;
 }
 
 void TPlugin::ShowError(const std::u16string& text) {
-  if (!RequestProcW) return;
+  const tRequestProcW request = RequestProcW;
+  if (!request) return;
   auto t = Buffer(u"Error"), x = Buffer(text);
-  RequestProcW(PluginNumber, RT_MsgOK, t.data(), x.data(), nullptr, 0);
+  request(PluginNumber, RT_MsgOK, t.data(), x.data(), nullptr, 0);
 }
 
 void TPlugin::LogImportantError(const std::u16string& text) {
-  if (!LogProcW) return;
+  const tLogProcW log = LogProcW;
+  if (!log) return;
   auto x = Buffer(text);
-  LogProcW(PluginNumber, MSGTYPE_IMPORTANTERROR, x.data());
+  log(PluginNumber, MSGTYPE_IMPORTANTERROR, x.data());
 }
 
 }  // namespace kestrow

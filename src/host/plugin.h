@@ -1,15 +1,19 @@
 // The plugin object: everything the library keeps between two calls of the host (the central
-// object, the host's callbacks and the folders), with one method for each export. The exports in
-// host/exports.cpp are one line each into the one instance, inside the guard that keeps
-// exceptions from leaving them.
+// object, the open searches, the host's callbacks and the folders), with one method for each
+// export. The exports in host/exports.cpp are one line each into the one instance, inside the
+// guard that keeps exceptions from leaving them. Any export may be called from any thread while
+// another runs: what the object keeps is atomic, guarded, or set once when the library loads.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
 #include "host/fsplugin.h"
+#include "host/searches.h"
 #include "model/sentrel.h"
 #include "model/user_messages.h"
+#include "platform/shared_value.h"
 
 namespace kestrow {
 
@@ -23,7 +27,10 @@ class TPlugin final : public TUserMessages {
   std::int32_t InitW(std::int32_t pluginNr, tProgressProcW progress, tLogProcW log, tRequestProcW request);
   std::int32_t Init(std::int32_t pluginNr, tProgressProc progress, tLogProc log, tRequestProc request);
   KS_HANDLE FindFirst(const KS_WCHAR* path, KsFindDataW* findData);
-  KS_BOOL FindNext(KsFindDataW* findData);
+  KS_BOOL FindNext(KS_HANDLE handle, KsFindDataW* findData);
+  std::int32_t FindClose(KS_HANDLE handle);
+  // The start or end of an operation of the host (FsStatusInfo); the kind does not matter.
+  void StatusInfo(std::int32_t startEnd);
   void SetDefaultParams(const FsDefaultParamStruct* dps);
   void DefRootName(char* name, std::int32_t maxlen) const;
   std::int32_t ExecuteFile(const KS_WCHAR* remoteName, const KS_WCHAR* verb);
@@ -51,20 +58,23 @@ class TPlugin final : public TUserMessages {
   void LogImportantError(const std::u16string& text) override;
   bool Connected() const override { return RequestProcW != nullptr; }
 
+  // Made when the library loads and freed when it unloads.
   std::unique_ptr<TSentrel> Sentrel;
-  std::int32_t PluginNumber = 0;
-  tProgressProcW ProgressProcW = nullptr;
-  tLogProcW LogProcW = nullptr;
-  tRequestProcW RequestProcW = nullptr;
-  tProgressProc ProgressProc = nullptr;
-  tLogProc LogProc = nullptr;
-  tRequestProc RequestProc = nullptr;
-  std::u16string PluginPath;  // the plugin's folder ending in "\", or empty when it is not known
-  std::u16string TempPath;
-  std::u16string DefaultIniPath;
+  std::atomic<std::int32_t> PluginNumber{0};
+  std::atomic<tProgressProcW> ProgressProcW{nullptr};
+  std::atomic<tLogProcW> LogProcW{nullptr};
+  std::atomic<tRequestProcW> RequestProcW{nullptr};
+  std::atomic<tProgressProc> ProgressProc{nullptr};
+  std::atomic<tLogProc> LogProc{nullptr};
+  std::atomic<tRequestProc> RequestProc{nullptr};
+  platform::TShared<std::u16string> PluginPath;  // the plugin's folder ending in "\", or empty when it is not known
+  platform::TShared<std::u16string> TempPath;
+  platform::TShared<std::u16string> DefaultIniPath;
 
  private:
   std::int32_t Open(const std::u16string& path);
+
+  TSearches searches_;
 };
 
 // The one plugin object of the library.

@@ -28,6 +28,7 @@ bool TSentrel::SaveKey(const TMemItem& Mi, const std::u16string& FileName) {
 }
 
 bool TSentrel::RestoreKey(const TMemItem& Mi, const std::u16string& FileName) {
+  const TWriteNote write(*this);
   platform::EnablePrivilege(u"SeRestorePrivilege", true);
   platform::EnablePrivilege(u"SeBackupPrivilege", true);
   auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);

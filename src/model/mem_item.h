@@ -20,8 +20,8 @@ struct TStartupState {
 // command file, with the type it belongs to, its key and its value's name and data.
 class TMemItem {
  public:
-  TMemItem(ELEMENT_TYPES MiType, TMemItem* ParentElement) : ElementType(MiType), Parent(ParentElement) {}
-  TMemItem(ELEMENT_TYPES MiType, TMemItem* ParentElement, const TItemType& type, std::u16string address,
+  TMemItem(ELEMENT_TYPES MiType, const TMemItem* ParentElement) : ElementType(MiType), Parent(ParentElement) {}
+  TMemItem(ELEMENT_TYPES MiType, const TMemItem* ParentElement, const TItemType& type, std::u16string address,
            std::u16string valueName)
       : ElementType(MiType),
         ItemType(type),
@@ -35,7 +35,7 @@ class TMemItem {
   std::u16string ValueName;
   TValue Value;
   TStartupState Startup;  // read for the entries of the Run locations only (model/startup_marks.h)
-  TMemItem* Parent;  // not owned; null for a type directory
+  const TMemItem* Parent;  // not owned; null for a type directory
 };
 
 // A copy of a node's own fields that refers to nothing in the tree: what a command keeps while
@@ -48,9 +48,15 @@ inline TMemItem DetachedCopy(const TMemItem& node) {
 }
 
 // The one way a node for the tree is made: its kind, parent, type, key and value name.
-inline std::unique_ptr<TMemItem> MakeNode(ELEMENT_TYPES kind, TMemItem* parent, const TItemType& type,
+inline std::unique_ptr<TMemItem> MakeNode(ELEMENT_TYPES kind, const TMemItem* parent, const TItemType& type,
                                           std::u16string address, std::u16string valueName) {
   return std::make_unique<TMemItem>(kind, parent, type, std::move(address), std::move(valueName));
+}
+
+// A value of the directory's type that the caller creates: what the scanners and the script
+// routines fill and append.
+inline std::unique_ptr<TMemItem> MakeTemplate(const TMemItem& directory, const std::u16string& valueName) {
+  return MakeNode(ELT_ITEM, &directory, directory.ItemType, directory.ItemType.DefAddr, valueName);
 }
 
 }  // namespace kestrow

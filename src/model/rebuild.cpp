@@ -4,37 +4,32 @@
 
 namespace kestrow {
 
-void TSentrel::InitializeAllTypes() {
-  for (const auto& b : BuiltinTypes()) InitializeType(ItemTypes, b.type, *Memory);
+void TSentrel::InitializeAllTypes(TItemTree& tree) {
+  for (const auto& b : BuiltinTypes()) TItemTree::InitializeType(tree.ItemTypes, b.type, tree.Memory);
 }
 
-void TSentrel::BuildMemory() {
-  const std::size_t previous = Memory ? Memory->size() : 0;
-  ClearMemory();
-  InitMemory();
-  // The tree is usually about as large as the last one: its list is made that large at once.
-  Memory->reserve(previous + previous / 8);
-  InitializeAllTypes();
+void TSentrel::BuildMemory(TItemTree& tree) {
+  InitializeAllTypes(tree);
   const auto& types = BuiltinTypes();
   for (int index : BuiltinScanOrder()) {
     const TBuiltinType& b = types[static_cast<std::size_t>(index)];
-    TMemItem* dir = FindRootDirectoryByType(b.type);
+    const TMemItem* dir = tree.FindRootDirectoryByType(b.type);
     if (!dir) continue;
     // Whatever goes wrong while one location is read ends that location: the others are still
     // read, and the start-up script still runs after them.
     try {
       switch (b.shown) {
         case TBuiltinType::ByNames:
-          AddNamedValues(*dir, b.names);
+          AddNamedValues(tree.Memory, *dir, b.names);
           break;
         case TBuiltinType::AllValues: {
           auto templ = MakeTemplate(*dir, u"");
-          RegGetAllValues(*templ, *Memory);
+          RegGetAllValues(*templ, tree.Memory);
           break;
         }
         case TBuiltinType::Subkeys: {
           auto templ = MakeTemplate(*dir, u"");
-          RegGetAllSubkeysByValue(*templ, *Memory, b.names.front(), b.extras);
+          RegGetAllSubkeysByValue(*templ, tree.Memory, b.names.front(), b.extras);
           break;
         }
       }

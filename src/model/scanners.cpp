@@ -82,11 +82,12 @@ TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   return result;
 }
 
-void TSentrel::AddSingleValue(const TMemItem& directory, const std::u16string& valueName) {
-  AddNamedValues(directory, {valueName});
+void TSentrel::AddSingleValue(TMemoryList& tree, const TMemItem& directory, const std::u16string& valueName) {
+  AddNamedValues(tree, directory, {valueName});
 }
 
-void TSentrel::AddNamedValues(const TMemItem& directory, const std::vector<std::u16string>& valueNames) {
+void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
+                              const std::vector<std::u16string>& valueNames) {
   // The location's key is opened once for all its names.
   auto reg = RegistryFor(directory.ItemType, KEY_READ_);
   const std::u16string& address = directory.ItemType.DefAddr;
@@ -96,7 +97,7 @@ void TSentrel::AddNamedValues(const TMemItem& directory, const std::vector<std::
     auto node = MakeTemplate(directory, name);
     if (!opened || Gone(ReadInto(*reg, *node, data))) node->Value = TValue::Null();
     // A required value is listed whether it is there or not, an optional one only when it is.
-    if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) Append(std::move(node));
+    if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) tree.push_back(std::move(node));
   }
 }
 
@@ -144,7 +145,8 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
         item->Value = ValueFromData(item->ItemType.ValueType, reg.LastOpenStatus(), 0, {});
       }
 
-      TMemItem* parent = tree.emplace_back(MakeNode(ELT_DIRECTORY, templ.Parent, templ.ItemType, path, std::move(sub))).get();
+      const TMemItem* parent =
+          tree.emplace_back(MakeNode(ELT_DIRECTORY, templ.Parent, templ.ItemType, path, std::move(sub))).get();
       item->Parent = parent;
       tree.push_back(std::move(item));
 

@@ -1,84 +1,62 @@
-// The central object: the declared item types, the item tree and the six flags.
+// The central object: the newest published item tree, the rebuild that replaces it, the six flags
+// and the operations that read and write the registry for the exports.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
+#include "model/item_tree.h"
 #include "model/mem_item.h"
 #include "model/user_messages.h"
+#include "platform/shared_value.h"
 
 namespace kestrow {
 
 class TRegistryEx;
 
-// The item tree as a list of nodes in listing order; a node's Parent says where it lies.
-using TMemoryList = std::vector<std::unique_ptr<TMemItem>>;
-
 // The central object (`TSentrel`): what the drive shows, how it is read from the registry and how
-// the user's commands change it.
+// the user's commands change it. Any thread may call it: the published tree is replaced under a
+// short lock and never changed, rebuilds run one at a time, the flags are atomic.
 class TSentrel {
  public:
-  TSentrel() = default;
+  TSentrel();
   virtual ~TSentrel();
   TSentrel(const TSentrel&) = delete;
   TSentrel& operator=(const TSentrel&) = delete;
 
-  // The tree; null until the first rebuild. Nodes are only appended, and freed all at once.
-  std::unique_ptr<TMemoryList> Memory;
-  // The listing's place in the tree: the node the last FsFindFirstW or FsFindNextW returned.
-  TMemItem* pos = nullptr;
-  // The declared item types: the built-in ones, then those the start-up script declares.
-  std::vector<TItemType> ItemTypes;
-  bool fConfirmChange = true;   // ask before a dialog writes a changed value
-  bool fConfirmDelete = true;   // ask before a value is deleted
-  bool fConfirmAdd = true;      // ask before a new value is written
-  bool fConfirmRestore = true;  // ask before a key is restored from a key file
-  bool fCanCreateKey = false;   // a write may create the key it goes to
-  bool fDebugStrings = false;   // say when a string write keeps the expandable type
+  // The newest published tree: an empty one until the first rebuild.
+  TTree Tree() const;
+  // Reads the registry afresh into a new tree (the built-in locations, the start-up script, the
+  // switched-off marks), publishes it and returns it. Rebuilds run one at a time; what the
+  // start-up script reports reaches the user after the tree is published and no lock is held.
+  TTree Rebuild();
+  // How many writes through the plugin (values written or deleted, keys restored, marks written)
+  // have ended so far: a tree read before the last of them may not show it.
+  std::uint64_t Writes() const { return writes_.load(); }
+  // Publishes a copy of the newest tree in which the entry at the path shows the state, so the
+  // entry's switched-off state is seen before the next listing reads it again.
+  void ShowStartupState(const std::u16string& path, const TStartupState& state);
+
+  std::atomic<bool> fConfirmChange{true};   // ask before a dialog writes a changed value
+  std::atomic<bool> fConfirmDelete{true};   // ask before a value is deleted
+  std::atomic<bool> fConfirmAdd{true};      // ask before a new value is written
+  std::atomic<bool> fConfirmRestore{true};  // ask before a key is restored from a key file
+  std::atomic<bool> fCanCreateKey{false};   // a write may create the key it goes to
+  std::atomic<bool> fDebugStrings{false};   // say when a string write keeps the expandable type
 
   // Where questions and messages go (not owned); none reach the user until the host connects them.
   TUserMessages* Messages = nullptr;
   TUserMessages& User() const { return Messages ? *Messages : NoUserMessages(); }
   // The plugin's folder ending in a backslash, where the start-up script and the engine lie;
   // empty when it is not known.
-  std::u16string PluginFolder;
+  platform::TShared<std::u16string> PluginFolder;
 
-  // The tree and its lookups.
-  void ClearMemory();  // frees the tree
-  void InitMemory();   // an empty tree and no types
-  // Declares a type: adds it to the types and its directory with the three command files to the tree.
-  static void InitializeType(std::vector<TItemType>& types, const TItemType& type, TMemoryList& tree);
-  // The first declared type of the identifier (by the name rule), or null.
-  TItemType* ItemTypeSearch(const std::u16string& TypeID);
-  // The type directory of the type, or null.
-  TMemItem* FindRootDirectoryByType(const TItemType& Value) const;
-  // The next node after pos whose parent is Parent, or null: the listing's step.
-  TMemItem* FindElement(const TMemItem* Parent) const;
-  // The node of the directory listed under the name, or null.
-  TMemItem* FindElementByName(const TMemItem* Parent, const std::u16string& name) const;
-  // The directory a listed path names (a type directory or a subkey directory), or null.
-  TMemItem* GetLastParentByPath(const std::u16string& path);
-  // The node a file name of the content columns names; a name whose directory is not found is
-  // looked for among the type directories.
-  TMemItem* GetElementByFileName(const std::u16string& FileName);
-  // The node a remote path names: the entry, by listed name, of the directory the path's
-  // directory part names; a path in the root names a type directory. The directory comes back
-  // through the second parameter (null for a type directory or when there is none).
-  TMemItem* NodeAt(const std::u16string& path, TMemItem** directory = nullptr);
-  // The name the node is listed under, and the name the lookups above compare: its ValueName, or
-  // the listed form of a name the host cannot carry (model/listed_names.h), unique in its
-  // directory.
-  std::u16string ListedName(const TMemItem& node) const;
-  // The registry name that a name given for a new entry of the directory stands for: the listed
-  // form read back, or for a shortened form the name of the item listed so. None for a shortened
-  // form that names no item.
-  std::optional<std::u16string> RealNameFor(const TMemItem& directory, const std::u16string& listed) const;
-  // Appends a node to the tree (creating the tree when there is none) and returns it.
-  TMemItem* Append(std::unique_ptr<TMemItem> node);
-
-  // Registry scanners.
+  // Registry scanners: each appends the nodes of one location to the tree being built.
   // The value the node names as the registry holds it now; Null when it is not there.
   TValue RegGetValue(const TMemItem& Mi);
   // Appends a node for every named value of the template's key.
@@ -89,16 +67,17 @@ class TSentrel {
                                const ADD_VAL_ARR& extras);
   // The single-value rule: reads the named value and appends it when the type is ET_MUST or the
   // value is present.
-  void AddSingleValue(const TMemItem& directory, const std::u16string& valueName);
+  void AddSingleValue(TMemoryList& tree, const TMemItem& directory, const std::u16string& valueName);
   // The single-value rule for several names of one directory, read through one open key.
-  void AddNamedValues(const TMemItem& directory, const std::vector<std::u16string>& valueNames);
+  void AddNamedValues(TMemoryList& tree, const TMemItem& directory, const std::vector<std::u16string>& valueNames);
   // The node's value read from the registry object's open key, in the form of the node's type.
   static TValue RegReadValue(TRegistryEx& Reg, const TMemItem& Mi);
 
-  // The rebuild.
-  void InitializeAllTypes();   // declares the built-in types
-  void BuildMemory();          // a new tree from the built-in locations
-  void BuildTemplateMemory();  // runs the start-up script, which may add types and values
+  // The steps of a rebuild, on the tree being built.
+  void InitializeAllTypes(TItemTree& tree);  // declares the built-in types
+  void BuildMemory(TItemTree& tree);         // the built-in locations
+  // Runs the start-up script, which may add types and values; its reports go to the user given.
+  void BuildTemplateMemory(TItemTree& tree, TUserMessages& user);
 
   // Writes the node's description into the file; false when the file cannot be written.
   bool GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const;
@@ -110,7 +89,7 @@ class TSentrel {
 
   // The switched-off marks of the Run locations (model/startup_marks.h).
   // Reads the state of every entry of those locations in the tree.
-  void ReadStartupStates();
+  void ReadStartupStates(TItemTree& tree);
   // The entry's state as the registry holds it now; none when its type keeps no marks.
   std::optional<TStartupState> ReadStartupState(const TMemItem& Mi);
   // Writes the entry's mark: off since now, or on; true when it was written (or, to switch on,
@@ -122,26 +101,44 @@ class TSentrel {
   // Restores the node's key from the key file.
   bool RestoreKey(const TMemItem& Mi, const std::u16string& FileName);
 
-  // Runs the start-up script; false (after telling the user) when it did not run to its end.
-  bool ExecuteScript(const std::u16string& FileName);
+  // Runs the start-up script into the tree; false (after telling the user) when it did not run
+  // to its end.
+  bool ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user);
   // The four confirmation flags, as the script sets them.
   void SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore);
   // The two configuration flags, as the script sets them.
   void SetConfiguration(bool CanCreateKey, bool CanDebugStrings);
 
-  // Test seam: called at the end of BuildTemplateMemory, so tests can declare types the way the
-  // start-up script does.
-  std::function<void(TSentrel&)> AfterTemplate;
+  // Test seam: called at the end of BuildTemplateMemory with the tree being built, so tests can
+  // declare types and add nodes the way the start-up script does. Set it while no rebuild runs.
+  std::function<void(TSentrel&, TItemTree&)> AfterTemplate;
 
  private:
-  // Where the last node FindElement returned sits in Memory: the listing moves pos there, so the
-  // next call usually finds pos at once instead of by a search.
-  mutable std::size_t lastFound_ = 0;
+  void Publish(TTree tree);
+
+  // Guards tree_: held only to copy or replace the pointer.
+  mutable std::mutex publishing_;
+  TTree tree_;
+  // One rebuild (or state copy) at a time: the script engine runs one script at a time, and a
+  // state copy must not replace a newer tree.
+  std::mutex rebuilding_;
+  std::atomic<std::uint64_t> writes_{0};
   // The user has been told that the plugin folder is not known.
-  bool folderReported_ = false;
+  std::atomic<bool> folderReported_{false};
+
+  friend class TWriteNote;
 };
 
-// A node of the tree that the caller creates; the tree copy rules of a template node.
-std::unique_ptr<TMemItem> MakeTemplate(const TMemItem& directory, const std::u16string& valueName);
+// Counts a write through the plugin when it ends, however it ends.
+class TWriteNote {
+ public:
+  explicit TWriteNote(TSentrel& sentrel) : sentrel_(sentrel) {}
+  ~TWriteNote() { ++sentrel_.writes_; }
+  TWriteNote(const TWriteNote&) = delete;
+  TWriteNote& operator=(const TWriteNote&) = delete;
+
+ private:
+  TSentrel& sentrel_;
+};
 
 }  // namespace kestrow

@@ -62,9 +62,8 @@ std::u16string StateText(const TStartupState& state) {
   return since.empty() ? u"Off" : u"Off since " + since;
 }
 
-void TSentrel::ReadStartupStates() {
-  if (!Memory) return;
-  for (const auto& dirNode : *Memory) {
+void TSentrel::ReadStartupStates(TItemTree& tree) {
+  for (const auto& dirNode : tree.Memory) {
     if (dirNode->ElementType != ELT_DIRECTORY || dirNode->Parent) continue;
     const auto key = MarkKeyFor(dirNode->ItemType);
     if (!key) continue;
@@ -72,7 +71,7 @@ void TSentrel::ReadStartupStates() {
     auto reg = MarkRegistry(*key, KEY_READ_);
     if (!reg->OpenKeyReadOnly(key->Path)) continue;
     std::vector<std::uint8_t> data;
-    for (const auto& node : *Memory) {
+    for (const auto& node : tree.Memory) {
       if (node->Parent != dirNode.get() || node->ElementType != ELT_ITEM) continue;
       std::uint32_t type = 0;
       const std::int32_t status = reg->ReadData(node->ValueName, &type, &data);
@@ -97,6 +96,7 @@ std::optional<TStartupState> TSentrel::ReadStartupState(const TMemItem& Mi) {
 bool TSentrel::WriteStartupState(const TMemItem& Mi, bool Off) {
   const auto key = MarkKeyFor(Mi.ItemType);
   if (!key || Mi.ElementType != ELT_ITEM) return false;
+  const TWriteNote write(*this);
   auto reg = MarkRegistry(*key, KEY_ALL_ACCESS_);
   // Switching off creates the mark key; switching on needs none, as no mark means on.
   if (!reg->OpenKey(key->Path, Off)) return !Off && reg->KeyMissing(key->Path);

@@ -12,6 +12,13 @@ class TNoUserMessages final : public TUserMessages {
 };
 }  // namespace
 
+void TDeferredMessages::Deliver() {
+  for (const auto& l : logs_) user_.LogImportantError(l);
+  for (const auto& e : errors_) user_.ShowError(e);
+  logs_.clear();
+  errors_.clear();
+}
+
 TUserMessages& NoUserMessages() {
   static TNoUserMessages none;
   return none;

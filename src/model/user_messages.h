@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrow {
 
@@ -21,5 +22,23 @@ class TUserMessages {
 
 // Messages that reach nobody: every question is answered No.
 TUserMessages& NoUserMessages();
+
+// Error boxes held back while a lock is held, and shown by Deliver() once it is not: the host may
+// do anything while a box is open, list the drive again or ask from another thread included.
+// Questions are not held back: they are answered No.
+class TDeferredMessages final : public TUserMessages {
+ public:
+  explicit TDeferredMessages(TUserMessages& user) : user_(user) {}
+  bool AskYesNo(const std::u16string&, const std::u16string&) override { return false; }
+  void ShowError(const std::u16string& text) override { errors_.push_back(text); }
+  void LogImportantError(const std::u16string& text) override { logs_.push_back(text); }
+  bool Connected() const override { return user_.Connected(); }
+  // Shows what was held back, in the order it came.
+  void Deliver();
+
+ private:
+  TUserMessages& user_;
+  std::vector<std::u16string> errors_, logs_;
+};
 
 }  // namespace kestrow

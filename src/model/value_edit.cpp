@@ -32,6 +32,7 @@ std::u16string FirstMissingLevel(TRegistryEx& reg, const std::u16string& address
 }  // namespace
 
 bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool CreateKey) {
+  const TWriteNote write(*this);
   auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
   // A key created for the value goes again when the value is not written: a failed write leaves
@@ -89,6 +90,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
 
 bool TSentrel::TryDeleteValue(const TMemItem& Mi) {
   if (Mi.ItemType.EditType != ET_OPTIONAL) return false;
+  const TWriteNote write(*this);
   auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
   if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {

@@ -38,6 +38,7 @@ constexpr std::size_t kMaxScriptBytes = std::size_t(128) << 10;
 
 struct RunContext {
   TSentrel* sentrel;
+  TItemTree* tree;  // the tree being built
   std::chrono::steady_clock::time_point deadline;
   bool stopped = false;
   std::vector<std::u16string> compilerMessages;
@@ -79,19 +80,15 @@ void CheckOrdinal(const char16_t* what, std::int32_t v, std::int32_t count) {
 }
 
 TSentrel& S(void* ctx) { return *static_cast<RunContext*>(ctx)->sentrel; }
+TItemTree& Tree(void* ctx) { return *static_cast<RunContext*>(ctx)->tree; }
 
 // The node a routine adds for a looked-up type, or null when the type is not declared.
-std::unique_ptr<TMemItem> TemplateFor(TSentrel& s, const std::u16string& typeId, const std::u16string& name) {
-  TItemType* type = s.ItemTypeSearch(typeId);
+std::unique_ptr<TMemItem> TemplateFor(const TItemTree& tree, const std::u16string& typeId, const std::u16string& name) {
+  const TItemType* type = tree.ItemTypeSearch(typeId);
   if (!type) return nullptr;
-  TMemItem* dir = s.FindRootDirectoryByType(*type);
+  const TMemItem* dir = tree.FindRootDirectoryByType(*type);
   if (!dir) return nullptr;
   return MakeNode(ELT_ITEM, dir, *type, type->DefAddr, name);
-}
-
-TMemoryList& Tree(TSentrel& s) {
-  if (!s.Memory) s.Memory = std::make_unique<TMemoryList>();
-  return *s.Memory;
 }
 
 int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t rootType, int32_t editType,
@@ -109,8 +106,8 @@ int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t rootT
     t.ValueType = static_cast<VALUE_TYPES>(valueType);
     t.tPlatform = static_cast<PLATFORM_TYPE>(platformType);
     t.DefAddr = FromKs(defAddr);
-    TSentrel& s = S(ctx);
-    TSentrel::InitializeType(s.ItemTypes, t, Tree(s));
+    TItemTree& tree = Tree(ctx);
+    TItemTree::InitializeType(tree.ItemTypes, t, tree.Memory);
   });
 }
 
@@ -118,10 +115,10 @@ int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, const ks_char* valu
                            int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
-    TSentrel& s = S(ctx);
-    auto node = TemplateFor(s, FromKs(typeId), u"");
+    TItemTree& tree = Tree(ctx);
+    auto node = TemplateFor(tree, FromKs(typeId), u"");
     if (!node) return;
-    s.AddSingleValue(*node->Parent, FromKs(valueName));
+    S(ctx).AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName));
     *result = 1;
   });
 }
@@ -131,8 +128,8 @@ int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char*
                                 ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
-    TSentrel& s = S(ctx);
-    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    TItemTree& tree = Tree(ctx);
+    auto templ = TemplateFor(tree, FromKs(typeId), u"");
     if (!templ) return;
     if (avCnt < 0 || avCnt > kMaxExtraValues) throw EKestrowError(u"Range check error");
     ADD_VAL_ARR extras(static_cast<std::size_t>(avCnt));
@@ -141,7 +138,7 @@ int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char*
       extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
       extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k]);
     }
-    s.RegGetAllSubkeysByValue(*templ, Tree(s), FromKs(valueName), extras);
+    S(ctx).RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName), extras);
     *result = 1;
   });
 }
@@ -149,10 +146,10 @@ int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char*
 int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t* result, ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
-    TSentrel& s = S(ctx);
-    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    TItemTree& tree = Tree(ctx);
+    auto templ = TemplateFor(tree, FromKs(typeId), u"");
     if (!templ) return;
-    s.RegGetAllValues(*templ, Tree(s));
+    S(ctx).RegGetAllValues(*templ, tree.Memory);
     *result = 1;
   });
 }
@@ -194,32 +191,33 @@ void TSentrel::SetConfiguration(bool CanCreateKey, bool CanDebugStrings) {
   fDebugStrings = CanDebugStrings;
 }
 
-bool TSentrel::ExecuteScript(const std::u16string& FileName) {
+bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
   std::string bytes;
   if (!platform::ReadWholeFile(FileName, bytes)) {
-    User().ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
+    user.ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
     return false;
   }
   const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
   // The engine takes the text up to its first NUL; the rest would be dropped without a word.
   if (ansi.find('\0') != std::string::npos) {
-    User().ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
+    user.ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
     return false;
   }
   if (ansi.size() > kMaxScriptBytes) {
     const long long kib = static_cast<long long>(kMaxScriptBytes >> 10);
-    User().ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
+    user.ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
     return false;
   }
 
-  const script::EngineLibrary engine = script::EngineLibrary::Load(platform::LoaderFolder(PluginFolder));
+  const std::u16string folder = PluginFolder.Get();
+  const script::EngineLibrary engine = script::EngineLibrary::Load(platform::LoaderFolder(folder));
   if (!engine.Loaded()) {
-    User().ShowError(u"The script engine " + PluginFolder + u"" KESTROW_ENGINE_FILE
+    user.ShowError(u"The script engine " + folder + u"" KESTROW_ENGINE_FILE
               u" is missing or could not be loaded, so the start-up script did not run.");
     return false;
   }
 
-  RunContext ctx{this, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+  RunContext ctx{this, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
   ks_host host{};
   host.ctx = &ctx;
   host.initialize_type = &InitializeTypeCb;
@@ -252,35 +250,34 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName) {
     case KS_RUN_OK:
       return true;
     case KS_RUN_COMPILE_FAILED:
-      for (const auto& m : ctx.compilerMessages) User().ShowError(u"Compiler: " + m);
-      if (ctx.compilerMessages.empty()) User().ShowError(u"Compiler: " + message);
+      for (const auto& m : ctx.compilerMessages) user.ShowError(u"Compiler: " + m);
+      if (ctx.compilerMessages.empty()) user.ShowError(u"Compiler: " + message);
       return false;
     case KS_RUN_ERROR:
-      User().ShowError(message + u" at " + Decimal(result.procNo) + u"." + Decimal(result.position));
+      user.ShowError(message + u" at " + Decimal(result.procNo) + u"." + Decimal(result.position));
       return false;
     case KS_RUN_STOPPED:
-      User().ShowError(u"The start-up script was stopped because it ran for more than " +
+      user.ShowError(u"The start-up script was stopped because it ran for more than " +
                 Decimal(kScriptTimeLimit.count() / 1000) + u" seconds; what it added until then is listed.");
       return false;
     default:
-      User().ShowError(u"The start-up script could not run: " +
+      user.ShowError(u"The start-up script could not run: " +
                 (message.empty() ? std::u16string(u"the script engine failed.") : message));
       return false;
   }
 }
 
-void TSentrel::BuildTemplateMemory() {
-  if (PluginFolder.empty()) {
+void TSentrel::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
+  const std::u16string folder = PluginFolder.Get();
+  if (folder.empty()) {
     // No folder to look in: no script runs, and the user is told once.
-    if (!folderReported_ && User().Connected()) {
-      folderReported_ = true;
-      User().ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
-    }
+    if (user.Connected() && !folderReported_.exchange(true))
+      user.ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
   } else {
-    const std::u16string path = PluginFolder + u"startup.kscr";
-    if (platform::FileExists(path)) ExecuteScript(path);
+    const std::u16string path = folder + u"startup.kscr";
+    if (platform::FileExists(path)) ExecuteScript(path, tree, user);
   }
-  if (AfterTemplate) AfterTemplate(*this);
+  if (AfterTemplate) AfterTemplate(*this, tree);
 }
 
 }  // namespace kestrow

@@ -167,18 +167,22 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
 #endif
     SCOPED_TRACE(c.name);
     c.seed();
-    test::List(c.listed);
 #ifndef _WIN32
     if (c.nativeOnly) {
       // A command of a name the plugin does not know, as only a changed tree could hold.
-      TSentrel& s = *kestrow::Plugin().Sentrel;
-      TMemItem* dir = s.GetLastParentByPath(u"\\HKCU_RUN64");
-      ASSERT_NE(nullptr, dir);
-      auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, dir);
-      cmd->ItemType = dir->ItemType;
-      cmd->ValueName = u".OTHER";
-      s.Append(std::move(cmd));
+      kestrow::Plugin().Sentrel->AfterTemplate = [](TSentrel&, TItemTree& tree) {
+        const TMemItem* dir = tree.GetLastParentByPath(u"\\HKCU_RUN64");
+        if (!dir) return;
+        auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, dir);
+        cmd->ItemType = dir->ItemType;
+        cmd->ValueName = u".OTHER";
+        tree.Append(std::move(cmd));
+      };
     }
+#endif
+    test::List(c.listed);
+#ifndef _WIN32
+    kestrow::Plugin().Sentrel->AfterTemplate = nullptr;
 #endif
     if (std::string(c.name) == "a failed write") Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
     test::Recorded().Reset();

@@ -188,23 +188,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   s.fCanCreateKey = in.Byte() % 2;
   s.fDebugStrings = in.Byte() % 2;
   KsFindDataW fd;
-  KS_HANDLE h = KsInvalidHandle();
+  // The searches this input opened, at most a few at once, all closed at its end.
+  std::vector<KS_HANDLE> open;
   for (int step = 0; step < 24 && !in.Empty(); ++step) {
     const std::u16string local = g_scratch + u"f" + static_cast<char16_t>(u'0' + in.Byte() % 4) +
                                  (in.Byte() % 3 == 0 ? u".kscrkey" : u".txt");
     switch (in.Byte() % 11) {
       case 0: {
         auto p = W(in.Path());
-        h = FsFindFirstW(p.data(), &fd);
+        const KS_HANDLE h = FsFindFirstW(p.data(), &fd);
+        if (h != KsInvalidHandle()) open.push_back(h);
+        if (open.size() > 4) {
+          FsFindClose(open.front());
+          open.erase(open.begin());
+        }
         break;
       }
-      case 1:
-        FsFindNextW(h, &fd);
+      case 1: {
+        // A step of an open search, of a closed one or of a handle never given; or a close.
+        const std::uint8_t pick = in.Byte();
+        KS_HANDLE h = reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(pick % 4 == 0 ? in.Unit() : -1));
+        if (pick % 4 != 0 && !open.empty()) h = open[pick % open.size()];
+        if (pick & 0x80) {
+          FsFindClose(h);
+          for (auto it = open.begin(); it != open.end(); ++it)
+            if (*it == h) {
+              open.erase(it);
+              break;
+            }
+        } else {
+          FsFindNextW(h, &fd);
+        }
         break;
+      }
       case 2: {
         auto p = W(in.Path());
         auto l = W(local);
-        FsGetFileW(p.data(), l.data(), 0, nullptr);
+        // Any copy flags: overwrite, resume, move and the hints.
+        FsGetFileW(p.data(), l.data(), in.Byte() & 0x1F, nullptr);
         break;
       }
       case 3: {
@@ -242,6 +263,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 7: {
         char root[8];
         FsGetDefRootName(root, in.Byte() % 9);
+        // The host marks an operation as started or ended, in pairs or not.
+        auto p = W(in.Path());
+        FsStatusInfoW(p.data(), in.Byte() % 3, in.Byte() % 21);
         break;
       }
       case 8: {
@@ -292,5 +316,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (Registry().OpenHandles() != 0) __builtin_trap();  // a leaked registry handle
   }
+  for (KS_HANDLE h : open) FsFindClose(h);
   return 0;
 }

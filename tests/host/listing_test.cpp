@@ -64,7 +64,8 @@ TEST_F(ListingTest, FirstEntryRecordIsFilledExactly) {
   std::memset(&fd, 0xAB, sizeof fd);
   auto path = test::W(u"\\");
   KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
-  EXPECT_EQ(KsListingHandle(), h);
+  EXPECT_NE(KsInvalidHandle(), h);
+  EXPECT_NE(nullptr, h);
   EXPECT_EQ(16u, fd.dwFileAttributes);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&fd);
   for (std::size_t i = 4; i < offsetof(KsFindDataW, cFileName); ++i) ASSERT_EQ(0, bytes[i]) << i;
@@ -97,11 +98,12 @@ TEST_F(ListingTest, EntryWithoutChildrenListsDotThenStops) {
   KsFindDataW fd;
   auto path = test::W(u"\\HKCU_RUN32\\.ADD");
   KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
-  ASSERT_EQ(KsListingHandle(), h);
+  ASSERT_NE(KsInvalidHandle(), h);
   EXPECT_EQ(std::u16string(u"."), std::u16string(reinterpret_cast<const char16_t*>(fd.cFileName), 1));
   EXPECT_EQ(0, fd.cFileName[1]);
   EXPECT_EQ(16u, fd.dwFileAttributes);
   EXPECT_EQ(KS_FALSE, Plugin().FsFindNextW(h, &fd));
+  EXPECT_EQ(0, Plugin().FsFindClose(h));
 }
 
 TEST_F(ListingTest, PathsThatNameNoDirectoryAreRefused) {
@@ -125,7 +127,7 @@ TEST_F(ListingTest, AnsiCallsRefuseWithoutTouchingTheirRecord) {
   std::memset(&fd, 0x5A, sizeof fd);
   char path[] = "\\";
   EXPECT_EQ(KsInvalidHandle(), Plugin().FsFindFirst(path, &fd));
-  EXPECT_EQ(KS_FALSE, Plugin().FsFindNext(KsListingHandle(), &fd));
+  EXPECT_EQ(KS_FALSE, Plugin().FsFindNext(reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(1)), &fd));
   const unsigned char* b = reinterpret_cast<const unsigned char*>(&fd);
   for (std::size_t i = 0; i < sizeof fd; ++i) ASSERT_EQ(0x5A, b[i]);
 }
@@ -256,11 +258,11 @@ TEST_F(ListingTest, AValueChangingTypeUnderTheReaderEndsNoScan) {
   mem->hook = nullptr;
   EXPECT_EQ(1, seen);
   EXPECT_EQ(46u, root.size());
-  TSentrel& s = *kestrow::Plugin().Sentrel;
-  TMemItem* flip = s.FindElementByName(s.GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip");
+  const TTree s = kestrow::Plugin().Sentrel->Tree();
+  const TMemItem* flip = s->FindElementByName(s->GetLastParentByPath(u"\\HKLM_RUN32"), u"Flip");
   ASSERT_NE(nullptr, flip);
   EXPECT_EQ(TValue::Text(u""), flip->Value);
-  TMemItem* after = s.FindElementByName(s.GetLastParentByPath(u"\\HKCU_RUN32"), u"ReadAfter");
+  const TMemItem* after = s->FindElementByName(s->GetLastParentByPath(u"\\HKCU_RUN32"), u"ReadAfter");
   ASSERT_NE(nullptr, after) << "the scans after it still run";
   EXPECT_EQ(TValue::Text(u"y"), after->Value);
 }
@@ -271,20 +273,20 @@ TEST_F(ListingTest, ValuesOfTheWrongTypeReadAsSubstitutes) {
   const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowTypes";
   Reg::Str(RT_HKLM, WOW64_64, svc, u"Start", u"5");
   List(u"\\");
-  TSentrel& s = *kestrow::Plugin().Sentrel;
-  TMemItem* v = s.GetElementByFileName(u"\\HKLM_RUN64\\Dword");
+  const TTree s = kestrow::Plugin().Sentrel->Tree();
+  const TMemItem* v = s->GetElementByFileName(u"\\HKLM_RUN64\\Dword");
   ASSERT_NE(nullptr, v);
   EXPECT_EQ(TValue::Text(u""), v->Value);
-  TMemItem* start = s.GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Start");
+  const TMemItem* start = s->GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Start");
   ASSERT_NE(nullptr, start);
   EXPECT_EQ(TValue::Integer(-1), start->Value);
   EXPECT_EQ(u"SYSTEM", start->Address.substr(1, 6));
-  TMemItem* group = s.GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Group");
+  const TMemItem* group = s->GetElementByFileName(u"\\HKLM_SERV32\\KestrowTypes\\Group");
   ASSERT_NE(nullptr, group);
   EXPECT_EQ(TValue::Text(u""), group->Value);
   EXPECT_EQ(VAL_STRING, group->ItemType.ValueType);
   EXPECT_EQ(WOW64_32, group->ItemType.tPlatform);
-  TMemItem* gina = s.GetElementByFileName(u"\\HKLM_WINLOGON64\\GinaDLL");
+  const TMemItem* gina = s->GetElementByFileName(u"\\HKLM_WINLOGON64\\GinaDLL");
   ASSERT_NE(nullptr, gina);
   EXPECT_TRUE(gina->Value.IsNull());
 }
@@ -380,7 +382,7 @@ TEST_F(PluginFolderTest, WithoutItsFolderNoScriptRunsAndTheUserIsToldOnce) {
   ChangeFolder(current);
   Plant(current, "KS_CURRENT_FOLDER");
   test::ReloadPluginFrom(u"");
-  EXPECT_EQ(u"", kestrow::Plugin().PluginPath);
+  EXPECT_EQ(u"", kestrow::Plugin().PluginPath.Get());
   test::Recorded().Reset();
   const auto first = List(u"\\");
   const auto second = List(u"\\HKCU_RUN64");

@@ -3,10 +3,14 @@
 // open while others run, and handles that name no open search.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <thread>
 
+#include "platform/platform.h"
 #include "platform/text.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
@@ -59,6 +63,18 @@ class SearchesTest : public test::RegistryTest {
     if (h != KsInvalidHandle()) *first = test::NameOf(fd);
     return h;
   }
+  static void Status(std::int32_t startEnd, std::int32_t operation) {
+    auto p = W(u"\\");
+    Plugin().FsStatusInfoW(p.data(), startEnd, operation);
+  }
+  // Whether a listing of the user's Run key shows a value.
+  static bool Shows(const std::u16string& name) {
+    for (const auto& n : Names(List(u"\\HKCU_RUN64")))
+      if (n == name) return true;
+    return false;
+  }
+  // A value added by another program than the plugin.
+  static void AddedElsewhere(const std::u16string& name) { Reg::Str(RT_HKCU, WOW64_64, test::kRun, name, u"x"); }
 };
 
 TEST_F(SearchesTest, ANestedWalkOfTheRootReachesEveryDirectoryOnceAndCopiesEveryFile) {
@@ -186,6 +202,128 @@ TEST_F(SearchesTest, HandlesThatNameNoOpenSearchAreRefusedAndTouchNothing) {
   EXPECT_EQ(expected, got);
   EXPECT_EQ(0, Plugin().FsFindClose(open));
   EXPECT_EQ(std::nullopt, Next(open));
+}
+
+// The host reads the last error after a refused search: "no more files" would mean an empty
+// directory. Whether the search read the registry afresh (no search open) or not (one open), a
+// path that names no directory leaves "path not found".
+TEST_F(SearchesTest, ARefusedSearchLeavesPathNotFoundWhateverWasSetBefore) {
+  std::u16string first;
+  for (const bool another : {false, true}) {
+    SCOPED_TRACE(another ? "with a search open" : "no search open");
+    KS_HANDLE open = another ? Open(u"\\HKCU_RUN64", &first) : KsInvalidHandle();
+    for (const char16_t* path : {u"\\NOT_A_TYPE", u"", u"\\HKCU_RUN64\\missing", u"\\HKCU_RUN64\\", u"x\\y\\z"}) {
+      SCOPED_TRACE(test::Utf8Of(path));
+      KsFindDataW fd;
+      auto p = W(path);
+      platform::SetLastErrorCode(platform::kErrorNoMoreFiles);
+      const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+      const std::uint32_t error = platform::LastErrorCode();
+      EXPECT_EQ(KsInvalidHandle(), h);
+      EXPECT_EQ(platform::kErrorPathNotFound, error);
+    }
+    if (another) {
+      EXPECT_EQ(0, Plugin().FsFindClose(open));
+    }
+  }
+  // An empty directory is no failure: it lists ".".
+  platform::SetLastErrorCode(platform::kErrorNoMoreFiles);
+  EXPECT_EQ(std::vector<std::u16string>{u"."}, Names(List(u"\\HKCU_RUN64\\.ADD")));
+}
+
+// While a search is open, a new search lists from the same read of the registry; with none open,
+// every listing reads it afresh.
+TEST_F(SearchesTest, ASearchStartedWhileAnotherIsOpenListsTheSameRead) {
+  std::u16string first;
+  KS_HANDLE outer = Open(u"\\", &first);
+  ASSERT_NE(KsInvalidHandle(), outer);
+  AddedElsewhere(u"Later");
+  EXPECT_FALSE(Shows(u"Later"));
+  EXPECT_EQ(0, Plugin().FsFindClose(outer));
+  EXPECT_TRUE(Shows(u"Later"));
+  AddedElsewhere(u"Later2");
+  EXPECT_TRUE(Shows(u"Later2"));
+}
+
+// Between the start and the end of an operation the host marks, listings share one read; a read
+// from before the operation is not used in it.
+TEST_F(SearchesTest, AnOperationTheHostMarksReadsTheRegistryOnce) {
+  EXPECT_FALSE(Shows(u"Before"));
+  AddedElsewhere(u"Before");
+  Status(FS_STATUS_START, FS_STATUS_OP_CALCSIZE);
+  EXPECT_TRUE(Shows(u"Before"));
+  AddedElsewhere(u"During");
+  EXPECT_FALSE(Shows(u"During"));
+  // Operations may nest: the inner end ends nothing.
+  Status(FS_STATUS_START, FS_STATUS_OP_LIST);
+  Status(FS_STATUS_END, FS_STATUS_OP_LIST);
+  EXPECT_FALSE(Shows(u"During"));
+  Status(FS_STATUS_END, FS_STATUS_OP_CALCSIZE);
+  EXPECT_TRUE(Shows(u"During"));
+  // An end without a start changes nothing.
+  Status(FS_STATUS_END, FS_STATUS_OP_CALCSIZE);
+  AddedElsewhere(u"After");
+  EXPECT_TRUE(Shows(u"After"));
+}
+
+// A write through the plugin ends the reuse: the next listing shows it, a search open or not.
+TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Victim", u"C:\\victim.exe");
+  struct Case {
+    const char* name;
+    std::function<bool()> write;
+    std::function<bool()> listed;  // the next listing shows the write
+  };
+  const std::vector<Case> cases = {
+      {"a value written",
+       [] {
+         auto l = W(u"C:\\Tools\\Written.exe"), r = W(u"\\HKCU_RUN64\\Written.exe");
+         return Plugin().FsPutFileW(l.data(), r.data(), 0) == FS_FILE_OK;
+       },
+       [] { return Shows(u"Written"); }},
+      {"an entry switched off",
+       [] {
+         auto r = W(u"\\HKCU_RUN64\\Victim");
+         return Plugin().FsSetAttrW(r.data(), KS_FILE_ATTRIBUTE_HIDDEN) == KS_TRUE;
+       },
+       [] {
+         for (const auto& e : List(u"\\HKCU_RUN64"))
+           if (e.name == u"Victim") return (e.attributes & KS_FILE_ATTRIBUTE_HIDDEN) != 0;
+         return false;
+       }},
+      {"a value deleted",
+       [] {
+         auto r = W(u"\\HKCU_RUN64\\Victim");
+         return Plugin().FsDeleteFileW(r.data()) == KS_TRUE;
+       },
+       [] { return !Shows(u"Victim"); }},
+  };
+  std::u16string first;
+  KS_HANDLE outer = Open(u"\\", &first);
+  ASSERT_NE(KsInvalidHandle(), outer);
+  Status(FS_STATUS_START, FS_STATUS_OP_GET_MULTI);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(c.write());
+    EXPECT_TRUE(c.listed());
+  }
+  Status(FS_STATUS_END, FS_STATUS_OP_GET_MULTI);
+  EXPECT_EQ(0, Plugin().FsFindClose(outer));
+}
+
+// A host that leaves a search open, or never ends an operation, sees changes made elsewhere once
+// the read it would share is a few seconds old.
+TEST_F(SearchesTest, AReadIsSharedForAFewSecondsAtMost) {
+  std::u16string first;
+  KS_HANDLE leaked = Open(u"\\", &first);
+  ASSERT_NE(KsInvalidHandle(), leaked);
+  Status(FS_STATUS_START, FS_STATUS_OP_DELETE);
+  AddedElsewhere(u"Later");
+  EXPECT_FALSE(Shows(u"Later"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(3300));
+  EXPECT_TRUE(Shows(u"Later"));
+  Status(FS_STATUS_END, FS_STATUS_OP_DELETE);
+  EXPECT_EQ(0, Plugin().FsFindClose(leaked));
 }
 
 }  // namespace

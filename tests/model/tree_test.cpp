@@ -1,6 +1,7 @@
 // The name rule, the path parts and the lookups of the item tree.
 #include <gtest/gtest.h>
 
+#include "model/item_tree.h"
 #include "model/names.h"
 #include "model/sentrel.h"
 
@@ -55,21 +56,26 @@ class TreeTest : public ::testing::Test {
     t.DefAddr = u"\\Key\\" + id;
     return t;
   }
-  TMemItem* Add(TMemItem* parent, ELEMENT_TYPES kind, const std::u16string& name) {
+  TMemItem* Add(const TMemItem* parent, ELEMENT_TYPES kind, const std::u16string& name) {
     auto n = std::make_unique<TMemItem>(kind, parent);
     n->ItemType = parent->ItemType;
     n->ValueName = name;
     return s.Append(std::move(n));
   }
-  void Declare(const std::u16string& id) { TSentrel::InitializeType(s.ItemTypes, Type(id), *s.Memory); }
-  TSentrel s;
+  void Declare(const std::u16string& id) { TItemTree::InitializeType(s.ItemTypes, Type(id), s.Memory); }
+  // The entries of one directory, by the listing's step.
+  std::vector<const TMemItem*> Walk(const TMemItem* dir) const {
+    std::vector<const TMemItem*> found;
+    for (auto i = s.FindElement(dir, 0); i; i = s.FindElement(dir, *i + 1)) found.push_back(s.Memory[*i].get());
+    return found;
+  }
+  TItemTree s;
 };
 
 TEST_F(TreeTest, DeclaringATypeAppendsItsDirectoryAndThreeCommands) {
-  s.InitMemory();
   Declare(u"ALPHA");
-  ASSERT_EQ(4u, s.Memory->size());
-  const TMemItem& dir = *(*s.Memory)[0];
+  ASSERT_EQ(4u, s.Memory.size());
+  const TMemItem& dir = *s.Memory[0];
   EXPECT_EQ(ELT_DIRECTORY, dir.ElementType);
   EXPECT_EQ(nullptr, dir.Parent);
   EXPECT_EQ(u"ALPHA", dir.ValueName);
@@ -77,7 +83,7 @@ TEST_F(TreeTest, DeclaringATypeAppendsItsDirectoryAndThreeCommands) {
   EXPECT_TRUE(dir.Value.IsNothing());
   const char16_t* names[] = {u".ADD", u".SAVE", u".RESTORE"};
   for (int i = 0; i < 3; ++i) {
-    const TMemItem& c = *(*s.Memory)[i + 1];
+    const TMemItem& c = *s.Memory[i + 1];
     EXPECT_EQ(ELT_COMMAND, c.ElementType);
     EXPECT_EQ(&dir, c.Parent);
     EXPECT_EQ(names[i], c.ValueName);
@@ -88,76 +94,68 @@ TEST_F(TreeTest, DeclaringATypeAppendsItsDirectoryAndThreeCommands) {
 }
 
 TEST_F(TreeTest, LookupsBeforeTheFirstRebuildFindNothing) {
-  EXPECT_EQ(nullptr, s.Memory);
-  EXPECT_EQ(nullptr, s.FindElement(nullptr));
-  EXPECT_EQ(nullptr, s.ItemTypeSearch(u"HKLM_RUN32"));
-  EXPECT_EQ(nullptr, s.GetLastParentByPath(u"\\HKLM_RUN32"));
-  EXPECT_EQ(nullptr, s.GetElementByFileName(u"\\HKLM_RUN32\\.ADD"));
-  EXPECT_EQ(nullptr, s.FindElementByName(nullptr, u"HKLM_RUN32"));
+  // The central object's tree until the first rebuild.
+  const TSentrel sentrel;
+  const TTree t = sentrel.Tree();
+  ASSERT_NE(nullptr, t);
+  EXPECT_TRUE(t->Memory.empty());
+  EXPECT_EQ(std::nullopt, t->FindElement(nullptr, 0));
+  EXPECT_EQ(nullptr, t->ItemTypeSearch(u"HKLM_RUN32"));
+  EXPECT_EQ(nullptr, t->GetLastParentByPath(u"\\HKLM_RUN32"));
+  EXPECT_EQ(nullptr, t->GetElementByFileName(u"\\HKLM_RUN32\\.ADD"));
+  EXPECT_EQ(nullptr, t->FindElementByName(nullptr, u"HKLM_RUN32"));
 }
 
 TEST_F(TreeTest, TypeLookupIgnoresAsciiCaseButDirectoryLookupDoesNot) {
-  s.InitMemory();
   Declare(u"ALPHA");
-  TItemType* t = s.ItemTypeSearch(u"alpha");
+  const TItemType* t = s.ItemTypeSearch(u"alpha");
   ASSERT_NE(nullptr, t);
-  EXPECT_EQ((*s.Memory)[0].get(), s.FindRootDirectoryByType(*t));
+  EXPECT_EQ(s.Memory[0].get(), s.FindRootDirectoryByType(*t));
   TItemType lower = Type(u"alpha");
   EXPECT_EQ(nullptr, s.FindRootDirectoryByType(lower));
 }
 
 TEST_F(TreeTest, TypeDeclaredTwiceResolvesToTheFirst) {
-  s.InitMemory();
   Declare(u"DUP");
   Declare(u"DUP");
   EXPECT_EQ(2u, s.ItemTypes.size());
-  EXPECT_EQ(8u, s.Memory->size());
+  EXPECT_EQ(8u, s.Memory.size());
   EXPECT_EQ(&s.ItemTypes[0], s.ItemTypeSearch(u"DUP"));
-  TMemItem* first = (*s.Memory)[0].get();
+  const TMemItem* first = s.Memory[0].get();
   EXPECT_EQ(first, s.GetLastParentByPath(u"\\DUP"));
   EXPECT_EQ(first, s.GetLastParentByPath(u"\\DUP\\.SAVE")->Parent);
 }
 
 TEST_F(TreeTest, FindElementWalksOneDirectoryFromPos) {
-  s.InitMemory();
   Declare(u"A");
   Declare(u"B");
-  TMemItem* a = (*s.Memory)[0].get();
+  const TMemItem* a = s.Memory[0].get();
   TMemItem* item = Add(a, ELT_ITEM, u"v1");
   Declare(u"C");
   TMemItem* item2 = Add(a, ELT_ITEM, u"v2");
 
   std::vector<std::u16string> roots;
-  s.pos = nullptr;
-  for (TMemItem* n = s.FindElement(nullptr); n; n = s.FindElement(nullptr)) {
-    roots.push_back(n->ValueName);
-    s.pos = n;
-  }
+  for (const TMemItem* n : Walk(nullptr)) roots.push_back(n->ValueName);
   EXPECT_EQ((std::vector<std::u16string>{u"A", u"B", u"C"}), roots);
 
-  std::vector<TMemItem*> inA;
-  s.pos = nullptr;
-  for (TMemItem* n = s.FindElement(a); n; n = s.FindElement(a)) {
-    inA.push_back(n);
-    s.pos = n;
-  }
+  const std::vector<const TMemItem*> inA = Walk(a);
   ASSERT_EQ(5u, inA.size());
   EXPECT_EQ(item, inA[3]);
   EXPECT_EQ(item2, inA[4]);
 
-  // A pos that is not in the tree starts again at the first node.
-  TMemItem stray(ELT_ITEM, nullptr);
-  s.pos = &stray;
-  EXPECT_EQ(a, s.FindElement(nullptr));
+  // A position past the last node finds nothing; one inside another directory's nodes goes on
+  // with the next node of the directory asked for.
+  EXPECT_EQ(std::nullopt, s.FindElement(nullptr, s.Memory.size()));
+  EXPECT_EQ(std::nullopt, s.FindElement(nullptr, s.Memory.size() + 7));
+  EXPECT_EQ(s.Memory[4].get(), s.Memory[*s.FindElement(nullptr, 2)].get());
 }
 
 TEST_F(TreeTest, PathResolutionUsesTheLastTwoComponents) {
-  s.InitMemory();
   Declare(u"HKLM_RUN32");
-  TMemItem* dir = (*s.Memory)[0].get();
+  const TMemItem* dir = s.Memory[0].get();
   TMemItem* sub = Add(dir, ELT_DIRECTORY, u"svc");
   TMemItem* inSub = Add(sub, ELT_ITEM, u"Start");
-  TMemItem* add = (*s.Memory)[1].get();
+  const TMemItem* add = s.Memory[1].get();
 
   EXPECT_EQ(dir, s.GetLastParentByPath(u"\\HKLM_RUN32"));
   EXPECT_EQ(dir, s.GetLastParentByPath(u"\\hklm_run32"));
@@ -181,22 +179,38 @@ TEST_F(TreeTest, PathResolutionUsesTheLastTwoComponents) {
   EXPECT_EQ(nullptr, s.GetElementByFileName(u"\\HKLM_RUN32\\a\\b"));
 }
 
-TEST_F(TreeTest, RebuildStartsAfreshAndPosNeverDangles) {
-  s.InitMemory();
+TEST_F(TreeTest, ACloneIsAWholeCopyWhoseNodesReferToTheCopy) {
   Declare(u"A");
-  s.pos = (*s.Memory)[2].get();
-  s.InitMemory();
-  EXPECT_EQ(nullptr, s.pos);
-  EXPECT_TRUE(s.ItemTypes.empty());
-  EXPECT_TRUE(s.Memory->empty());
+  TMemItem* sub = Add(s.Memory[0].get(), ELT_DIRECTORY, u"svc");
+  Add(sub, ELT_ITEM, u"Start")->Startup = TStartupState{true, 42};
+  const auto copy = s.Clone();
+  ASSERT_EQ(s.Memory.size(), copy->Memory.size());
+  EXPECT_EQ(s.ItemTypes.size(), copy->ItemTypes.size());
+  for (std::size_t i = 0; i < s.Memory.size(); ++i) {
+    const TMemItem& a = *s.Memory[i];
+    const TMemItem& b = *copy->Memory[i];
+    EXPECT_NE(&a, &b);
+    EXPECT_EQ(a.ValueName, b.ValueName);
+    EXPECT_EQ(a.Startup.OffSince, b.Startup.OffSince);
+    // The parent is the copy's node at the index of the original's parent.
+    if (!a.Parent) {
+      EXPECT_EQ(nullptr, b.Parent);
+      continue;
+    }
+    std::size_t parent = 0;
+    while (s.Memory[parent].get() != a.Parent) ++parent;
+    EXPECT_EQ(copy->Memory[parent].get(), b.Parent) << i;
+  }
+  EXPECT_EQ(copy->Memory[5].get(), copy->GetElementByFileName(u"\\A\\svc\\Start"));
 }
 
 TEST(SentrelFlags, StartAtTheirDefaults) {
   TSentrel s;
   EXPECT_TRUE(s.fConfirmChange && s.fConfirmDelete && s.fConfirmAdd && s.fConfirmRestore);
   EXPECT_FALSE(s.fCanCreateKey || s.fDebugStrings);
-  EXPECT_EQ(nullptr, s.pos);
-  EXPECT_TRUE(s.ItemTypes.empty());
+  EXPECT_TRUE(s.Tree()->Memory.empty());
+  EXPECT_TRUE(s.Tree()->ItemTypes.empty());
+  EXPECT_EQ(0u, s.Writes());
 }
 
 TEST(EnumText, IdentifiersAsWritten) {

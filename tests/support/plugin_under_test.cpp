@@ -127,6 +127,7 @@ void Load() {
   Resolve(g_api.FsFindFirst, "FsFindFirst");
   Resolve(g_api.FsFindNext, "FsFindNext");
   Resolve(g_api.FsFindClose, "FsFindClose");
+  Resolve(g_api.FsStatusInfoW, "FsStatusInfoW");
   Resolve(g_api.FsGetDefRootName, "FsGetDefRootName");
   Resolve(g_api.FsSetDefaultParams, "FsSetDefaultParams");
   Resolve(g_api.FsGetFileW, "FsGetFileW");
@@ -164,6 +165,7 @@ void Load() {
   g_api.FsFindFirst = &::FsFindFirst;
   g_api.FsFindNext = &::FsFindNext;
   g_api.FsFindClose = &::FsFindClose;
+  g_api.FsStatusInfoW = &::FsStatusInfoW;
   g_api.FsGetDefRootName = &::FsGetDefRootName;
   g_api.FsSetDefaultParams = &::FsSetDefaultParams;
 #ifdef KESTROW_HAS_FILE_EXPORTS
@@ -286,7 +288,7 @@ void InitCoreInProcess() {
   kestrow::Plugin().PluginNumber = 7;
   kestrow::Plugin().RequestProcW = &RequestW;
   kestrow::Plugin().LogProcW = &LogW;
-  if (kestrow::Plugin().TempPath.empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
+  if (kestrow::Plugin().TempPath.Get().empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
 }
 
 std::vector<KS_WCHAR> W(const std::u16string& s) {

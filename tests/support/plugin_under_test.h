@@ -19,6 +19,7 @@ struct PluginApi {
   KS_HANDLE(KS_STDCALL* FsFindFirst)(char*, KsFindDataA*) = nullptr;
   KS_BOOL(KS_STDCALL* FsFindNext)(KS_HANDLE, KsFindDataA*) = nullptr;
   std::int32_t(KS_STDCALL* FsFindClose)(KS_HANDLE) = nullptr;
+  void(KS_STDCALL* FsStatusInfoW)(KS_WCHAR*, std::int32_t, std::int32_t) = nullptr;
   void(KS_STDCALL* FsGetDefRootName)(char*, std::int32_t) = nullptr;
   void(KS_STDCALL* FsSetDefaultParams)(FsDefaultParamStruct*) = nullptr;
   std::int32_t(KS_STDCALL* FsGetFileW)(KS_WCHAR*, KS_WCHAR*, std::int32_t, RemoteInfoStruct*) = nullptr;
