@@ -31,7 +31,7 @@ text="$(mktemp)"
   host view '\HKCU_RUN64' | sed 's/ *$//'
   echo
   echo '> kestrow_host get \HKCU_RUN64\Tool tool.txt'
-  host get '\HKCU_RUN64\Tool' 'C:\tool.txt' >/dev/null
+  host --yes get '\HKCU_RUN64\Tool' 'C:\tool.txt' >/dev/null
   sed '1s/^\xEF\xBB\xBF//; s/\r$//' "$KESTROW_WINEPREFIX/drive_c/tool.txt"
 } | tr -d '\r' >"$text"
 # A label takes the text itself (reading it from a file is refused by the usual policy); it reads

@@ -62,9 +62,9 @@ KS_EXPORT std::int32_t KS_STDCALL FsExecuteFileW(KS_HWND, KS_WCHAR* RemoteName, 
   return Guarded(FS_EXEC_ERROR, [&] { return Plugin().ExecuteFile(RemoteName, Verb); });
 }
 
-KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t,
+KS_EXPORT std::int32_t KS_STDCALL FsGetFileW(KS_WCHAR* RemoteName, KS_WCHAR* LocalName, std::int32_t CopyFlags,
                                              RemoteInfoStruct*) {
-  return Guarded(FS_FILE_WRITEERROR, [&] { return Plugin().GetFile(RemoteName, LocalName); });
+  return Guarded(FS_FILE_WRITEERROR, [&] { return Plugin().GetFile(RemoteName, LocalName, CopyFlags); });
 }
 
 KS_EXPORT std::int32_t KS_STDCALL FsPutFileW(KS_WCHAR* LocalName, KS_WCHAR* RemoteName, std::int32_t) {

@@ -64,7 +64,7 @@ std::u16string SingleQuoted(const std::u16string& s) {
 
 }  // namespace
 
-std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalName) {
+std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalName, std::int32_t CopyFlags) {
   TSentrel* s = Sentrel.get();
   if (!s || !RemoteName || !LocalName) return FS_FILE_NOTFOUND;
   const std::u16string remote = FromHost(RemoteName), local = FromHost(LocalName);
@@ -75,11 +75,17 @@ std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalN
   const TMemItem* node = tree->NodeAt(remote, &dir);
   // A type directory is no file.
   if (!node || !dir) return FS_FILE_NOTFOUND;
+  // The file this copy writes is not written over unless the host says so: it asks its user
+  // first, and calls again with the overwrite flag. The move flag changes nothing, as an entry is
+  // a registry value that a copy never deletes.
+  const bool overwrite = (CopyFlags & FS_COPYFLAGS_OVERWRITE) != 0;
   if (node->ElementType == ELT_COMMAND && CommandFileOf(NamePart(remote)) == TCommandFile::Save) {
     const std::u16string keyFile =
         IsHostOrTempPath(local) ? local : FolderPart(local) + tree->ListedName(*dir) + u".kscrkey";
+    if (!overwrite && platform::FileExists(keyFile)) return FS_FILE_EXISTS;
     return s->SaveKey(*node, keyFile) ? FS_FILE_OK : FS_FILE_NOTFOUND;
   }
+  if (!overwrite && platform::FileExists(local)) return FS_FILE_EXISTS;
   return s->GenerateTextInfo(*node, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
 }
 

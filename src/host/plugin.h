@@ -34,7 +34,9 @@ class TPlugin final : public TUserMessages {
   void SetDefaultParams(const FsDefaultParamStruct* dps);
   void DefRootName(char* name, std::int32_t maxlen) const;
   std::int32_t ExecuteFile(const KS_WCHAR* remoteName, const KS_WCHAR* verb);
-  std::int32_t GetFile(const KS_WCHAR* remoteName, const KS_WCHAR* localName);
+  // The host's copy protocol: without FS_COPYFLAGS_OVERWRITE a local file that exists is left
+  // alone and FS_FILE_EXISTS returned.
+  std::int32_t GetFile(const KS_WCHAR* remoteName, const KS_WCHAR* localName, std::int32_t copyFlags);
   std::int32_t PutFile(const KS_WCHAR* localName, const KS_WCHAR* remoteName);
   KS_BOOL Delete(const KS_WCHAR* remoteName);
   // The hidden attribute switches an entry of a Run location off, its absence on.

@@ -82,7 +82,8 @@ class FaultInjection : public test::RegistryTest {
     auto call = [](const std::u16string& a, const std::u16string& b, int kind) -> std::int32_t {
       auto x = W(a), y = W(b);
       switch (kind) {
-        case 0: return FsGetFileW(x.data(), y.data(), 0, nullptr);
+        // As the host copies once its user has allowed a file to be written over.
+        case 0: return FsGetFileW(x.data(), y.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
         case 1: return FsPutFileW(x.data(), y.data(), 0);
         default: return FsDeleteFileW(x.data());
       }

@@ -40,9 +40,10 @@ class FileTest : public test::RegistryTest {
     test::SetEnv("COMMANDER_PATH", u"");
     test::RegistryTest::TearDown();
   }
+  // As the host copies once its user has allowed an existing file to be written over.
   std::int32_t Get(const std::u16string& remote, const std::u16string& local) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+    return Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto r = W(remote), l = W(local);

@@ -99,9 +99,10 @@ class HostileInputTest : public test::RegistryTest {
     return state;
   }
 
+  // As the host copies once its user has allowed an existing file to be written over.
   std::int32_t Get(const std::u16string& remote, const std::u16string& local, RemoteInfoStruct* ri = nullptr) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), 0, ri);
+    return Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, ri);
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto r = W(remote), l = W(local);

@@ -210,7 +210,9 @@ TEST_F(ListingTest, LongValueNamesAreShortenedWithoutSplittingASurrogatePair) {
   const std::u16string local = test::ScratchFolder() + u"entry.txt";
   const auto reach = [&](const std::u16string& listed) {
     auto r = test::W(u"\\HKCU_RUN64\\" + listed), l = test::W(local);
-    if (Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr) != FS_FILE_OK) return std::u16string(u"(not reached)");
+    // Each description replaces the last one in the same local file.
+    if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
+      return std::u16string(u"(not reached)");
     const std::string text = test::ReadLocal(local).value_or("");
     const auto from = text.find("Value name: ") + 12, to = text.find("\r\nCurrent value:");
     return FromUtf8(text.substr(from, to - from));

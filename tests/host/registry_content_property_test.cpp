@@ -253,7 +253,8 @@ class RegistryContentProperty : public test::RegistryTest {
       d.listed = e.name;
       d.directory = e.directory;
       auto r = W(dir + u"\\" + e.name), l = W(local);
-      const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+      // Each description replaces the last one in the same local file.
+      const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
       EXPECT_EQ(FS_FILE_OK, result) << "copying out " << ToUtf8(e.name);
       const std::string text = test::ReadLocal(local).value_or("");
       const auto name = text.find("\r\nValue name: "), value = text.find("\r\nCurrent value: ", name);

@@ -85,7 +85,8 @@ class RestoreFixture : public test::RegistryTest {
   // Saves the Run key through its ".SAVE" command; the key file's name.
   std::u16string Save() {
     auto r = W(u"\\HKCU_RUN64\\.SAVE"), l = W(folder);
-    EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+    // A key file of an earlier save is written over.
+    EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr));
     return folder + u"HKCU_RUN64.kscrkey";
   }
   // The content a restore replaces: the saved value changed, one added, the subkey gone and

@@ -85,7 +85,8 @@ class UnusualNamesTest : public test::RegistryTest {
   std::string CopyOut(const std::u16string& dir, const std::u16string& listed) {
     const std::u16string local = folder + (listed.size() <= 100 ? listed : u"entry.txt");
     auto r = W(dir + u"\\" + listed), l = W(local);
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+    // A local file of that name may be there from an earlier copy.
+    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
     if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
     std::string text = test::ReadLocal(local).value_or("no file");
     platform::DeleteFileIfExists(local);

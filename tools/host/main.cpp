@@ -7,7 +7,8 @@
 //   kestrow_host PLUGIN attr REMOTE +H|-H   (a Run entry switched off or on)
 //   kestrow_host PLUGIN view PATH           (the directory with the plugin's default columns)
 //
-// ls marks an entry listed hidden (a Run entry switched off) with an H before its name.
+// ls marks an entry listed hidden (a Run entry switched off) with an H before its name. get asks
+// before it writes over a local file that exists.
 #include <windows.h>
 
 #include <cstdio>
@@ -106,7 +107,8 @@ int wmain(int argc, wchar_t** argv) {
     dir = cut == std::wstring::npos || cut == 0 ? L"\\" : dir.substr(0, cut);
     WIN32_FIND_DATAW fd;
     auto first = Get<HANDLE(__stdcall*)(wchar_t*, WIN32_FIND_DATAW*)>(plugin, "FsFindFirstW");
-    first(&dir[0], &fd);
+    HANDLE h = first(&dir[0], &fd);
+    if (h != INVALID_HANDLE_VALUE) Get<int(__stdcall*)(HANDLE)>(plugin, "FsFindClose")(h);
   };
   if (cmd != L"ls" && cmd != L"view") listParent(cmd == L"put" ? arg(1) : arg(0));
 
@@ -133,7 +135,16 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (cmd == L"get" && arg(1)) {
-    int r = Get<int(__stdcall*)(wchar_t*, wchar_t*, int, void*)>(plugin, "FsGetFileW")(arg(0), arg(1), 0, nullptr);
+    // As the file manager copies: a local file that exists is written over only when the user
+    // says so, by a second call with the overwrite flag.
+    auto getFile = Get<int(__stdcall*)(wchar_t*, wchar_t*, int, void*)>(plugin, "FsGetFileW");
+    int r = getFile(arg(0), arg(1), 0, nullptr);
+    if (r == FS_FILE_EXISTS) {
+      std::wstring text = std::wstring(L"Overwrite ") + arg(1) + L"?";
+      wchar_t title[] = L"File exists";
+      if (Request(0, RT_MsgYesNo, title, &text[0], nullptr, 0))
+        r = getFile(arg(0), arg(1), FS_COPYFLAGS_OVERWRITE, nullptr);
+    }
     std::printf("result %d\n", r);
     return r == FS_FILE_OK ? 0 : 1;
   }
