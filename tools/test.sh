@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds every target and runs every test: natively, with sanitizers, under wine64, and under
-# 32-bit Wine where this machine runs 32-bit code (elsewhere those suites are reported as skipped).
+# Builds every target and runs every test: natively, with the address and the thread sanitizers,
+# under wine64, and under 32-bit Wine where this machine runs 32-bit code (elsewhere those suites
+# are reported as skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./tools/setup.sh
 source ./tools/win32-support.sh
 export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
-for preset in native native-asan win64 win32; do
+for preset in native native-asan native-tsan win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
@@ -17,7 +18,7 @@ WINEPREFIX="$KESTROW_CACHE/wine-test" /usr/lib/wine/wineserver -p 2>/dev/null ||
 # Start Wine's own background processes now, detached from ctest's output pipes: started by a
 # test, they would hold its pipe open and ctest would wait for them forever.
 ./tools/wine-run.sh cmd /c exit >/dev/null 2>&1 </dev/null || true
-printf 'subdirs("native" "native-asan" "win64" "win32")\n' > build/CTestTestfile.cmake
+printf 'subdirs("native" "native-asan" "native-tsan" "win64" "win32")\n' > build/CTestTestfile.cmake
 if ! kestrow_kernel_runs_32bit; then kestrow_no_32bit_line; fi
 status=0
 # A filter that selects no test fails; each test has a time limit of its own (the default below is
