@@ -1,6 +1,9 @@
 // Measures a full root listing and a listing of the services directory against a floor: the
 // same registry calls (open, enumerate, query, close) over the same keys, building nothing.
-// Prints medians and ratios at one and two times a machine-sized registry.
+// Then a walk of the root and of the services directory as a file manager copies a tree out:
+// each subdirectory listed while its parent's search is open, each file copied out as it is
+// found, against one listing of the root. Prints medians and ratios at one and two times a
+// machine-sized registry.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -8,11 +11,13 @@
 #include <vector>
 
 #include "model/builtin_types.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
 #include "support/plugin_under_test.h"
 #include "support/registry_fixture.h"
+#include "support/walks.h"
 
 using namespace kestrow;
 using test::Reg;
@@ -139,6 +144,35 @@ std::size_t SameCallsFloor() {
   return touched;
 }
 
+// What a walk reached.
+struct Reached {
+  std::size_t directories = 0, files = 0, copied = 0;
+};
+
+// A walk as a file manager copies a directory with its subdirectories out: each subdirectory
+// listed while the search of its parent is still open, each file copied out (over the one local
+// file, as a copy the user allowed to write over a file) as it is found.
+void Walk(const std::u16string& dir, const std::u16string& local, Reached& r) {
+  KsFindDataW fd;
+  auto p = test::W(dir);
+  KS_HANDLE h = test::Plugin().FsFindFirstW(p.data(), &fd);
+  if (h == KsInvalidHandle()) return;
+  ++r.directories;
+  do {
+    const std::u16string name = test::NameOf(fd);
+    if (name == u".") continue;
+    const std::u16string path = test::Join(dir, name);
+    if (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) {
+      Walk(path, local, r);
+      continue;
+    }
+    ++r.files;
+    auto remote = test::W(path), l = test::W(local);
+    if (test::Plugin().FsGetFileW(remote.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) == FS_FILE_OK) ++r.copied;
+  } while (test::Plugin().FsFindNextW(h, &fd));
+  test::Plugin().FsFindClose(h);
+}
+
 template <typename F>
 double MedianMs(int runs, F&& f) {
   std::vector<double> t;
@@ -168,6 +202,21 @@ int main(int argc, char** argv) {
               "query per key and value, the least any listing must do\n");
   std::printf("%-6s %-9s %10s %10s %7s %10s %7s %8s\n", "scale", "listing", "plugin ms", "floor A", "ratio",
               "floor B", "ratio", "entries");
+  struct WalkRow {
+    int scale;
+    const char* what;
+    double ms;
+    Reached reached;
+    double rootListing;
+  };
+  std::vector<WalkRow> walks;
+  const int walkRuns = std::max(3, runs / 4);
+  // The copies go to memory where the system has a folder there (/dev/shm, Z:\dev\shm under Wine):
+  // a disk's write-back of a file rewritten thousands of times would be measured instead.
+  const std::u16string shm = u"Z:\\dev\\shm\\";
+  const bool inMemory = platform::WriteWholeFile(shm + u"kestrow-bench-probe.txt", "probe");
+  platform::DeleteFileIfExists(shm + u"kestrow-bench-probe.txt");
+  const std::u16string local = (inMemory ? shm : test::ScratchFolder()) + u"kestrow-bench-copied.txt";
   for (int scale : {1, 2}) {
     Seed(scale, false);
     std::size_t rootEntries = 0, serviceEntries = 0;
@@ -179,7 +228,23 @@ int main(int argc, char** argv) {
       std::printf("%-5dx %-9s %10.2f %10.2f %7.2f %10.2f %7.2f %8zu\n", scale, row.first, row.second, floorA,
                   row.second / floorA, floorB, row.second / floorB,
                   row.first[0] == 'r' ? rootEntries : serviceEntries);
+    for (auto dir : {std::make_pair("root", u"\\"), std::make_pair("services", u"\\HKLM_SERV64")}) {
+      Reached reached;
+      const double ms = MedianMs(walkRuns, [&] {
+        reached = Reached();
+        Walk(dir.second, local, reached);
+      });
+      walks.push_back({scale, dir.first, ms, reached, root});
+    }
     Seed(scale, true);
   }
+  platform::DeleteFileIfExists(local);
+  std::printf("\nwalks with a copy of each file (to %s), median of %d runs, against one listing of the root\n",
+              ToUtf8(local).c_str(), walkRuns);
+  std::printf("%-6s %-9s %10s %10s %7s %12s %8s %8s\n", "scale", "walk", "walk ms", "root ms", "ratio", "directories",
+              "files", "copied");
+  for (const auto& w : walks)
+    std::printf("%-5dx %-9s %10.2f %10.2f %7.2f %12zu %8zu %8zu\n", w.scale, w.what, w.ms, w.rootListing,
+                w.ms / w.rootListing, w.reached.directories, w.reached.files, w.reached.copied);
   return 0;
 }
