@@ -1,6 +1,7 @@
-// A file manager that asks for columns and icons from a worker thread while its main thread lists
-// directories and changes entries, as one of the two hosts does. For a few seconds both threads
-// call the exports at full speed; every answer about an entry that nothing changes stays right.
+// A file manager that asks for columns and icons, or copies a tree out, on a thread of its own
+// while its main thread lists directories and changes entries, as one of the two hosts does. For a
+// few seconds both threads call the exports at full speed; every answer about an entry that
+// nothing changes stays right.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -34,6 +35,36 @@ void Release(KS_HICON icon) {
 #else
   (void)icon;
 #endif
+}
+
+// What the main thread did while the other thread ran, and what it found wrong.
+struct MainThread {
+  long listings = 0, edits = 0;
+  std::vector<std::string> wrong;
+};
+
+// The main thread of the host for a few seconds: it lists the user's Run key and a service, writes
+// and deletes a value, and switches an entry off and on.
+MainThread ListAndEdit() {
+  MainThread m;
+  const auto end = std::chrono::steady_clock::now() + kRunFor;
+  for (int round = 0; std::chrono::steady_clock::now() < end && m.wrong.size() < 20; ++round) {
+    const std::size_t run = List(u"\\HKCU_RUN64").size();
+    const std::size_t svc = List(u"\\HKLM_SERV64\\KestrowWorkerSvc").size();
+    m.listings += 2;
+    if (run < 5 || run > 6 || svc != 5) m.wrong.push_back("listed " + std::to_string(run) + " and " + std::to_string(svc));
+    auto local = W(u"C:\\Tools\\Added.exe"), added = W(u"\\HKCU_RUN64\\Added.exe");
+    auto addedEntry = W(u"\\HKCU_RUN64\\Added"), beta = W(u"\\HKCU_RUN64\\Beta");
+    if (round % 2 == 0) {
+      if (Plugin().FsPutFileW(local.data(), added.data(), 0) != FS_FILE_OK) m.wrong.push_back("not written");
+      if (Plugin().FsSetAttrW(beta.data(), KS_FILE_ATTRIBUTE_HIDDEN) != KS_TRUE) m.wrong.push_back("not off");
+    } else {
+      if (Plugin().FsDeleteFileW(addedEntry.data()) != KS_TRUE) m.wrong.push_back("not deleted");
+      if (Plugin().FsSetAttrW(beta.data(), 0) != KS_TRUE) m.wrong.push_back("not on");
+    }
+    m.edits += 2;
+  }
+  return m;
 }
 
 class WorkerThreadTest : public test::RegistryTest {
@@ -97,35 +128,49 @@ TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdi
     }
   });
 
-  long listings = 0, edits = 0;
-  std::vector<std::string> mainWrong;
-  const auto end = std::chrono::steady_clock::now() + kRunFor;
-  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
-    const std::size_t run = List(u"\\HKCU_RUN64").size();
-    const std::size_t svc = List(u"\\HKLM_SERV64\\KestrowWorkerSvc").size();
-    listings += 2;
-    if (run < 5 || run > 6 || svc != 5) mainWrong.push_back("listed " + std::to_string(run) + " and " + std::to_string(svc));
-    auto local = W(u"C:\\Tools\\Added.exe"), added = W(u"\\HKCU_RUN64\\Added.exe"), addedEntry = W(u"\\HKCU_RUN64\\Added");
-    auto beta = W(u"\\HKCU_RUN64\\Beta");
-    if (round % 2 == 0) {
-      if (Plugin().FsPutFileW(local.data(), added.data(), 0) != FS_FILE_OK) mainWrong.push_back("not written");
-      if (Plugin().FsSetAttrW(beta.data(), KS_FILE_ATTRIBUTE_HIDDEN) != KS_TRUE) mainWrong.push_back("not off");
-    } else {
-      if (Plugin().FsDeleteFileW(addedEntry.data()) != KS_TRUE) mainWrong.push_back("not deleted");
-      if (Plugin().FsSetAttrW(beta.data(), 0) != KS_TRUE) mainWrong.push_back("not on");
-    }
-    edits += 2;
-    if (mainWrong.size() > 20) break;
-  }
+  const MainThread main = ListAndEdit();
   stop = true;
   worker.join();
   std::printf("worker: %ld column and %ld icon calls; main thread: %ld listings and %ld edits\n", columnCalls.load(),
-              iconCalls.load(), listings, edits);
+              iconCalls.load(), main.listings, main.edits);
   for (const auto& w : wrong) ADD_FAILURE() << "worker: " << w;
-  for (const auto& w : mainWrong) ADD_FAILURE() << "main thread: " << w;
+  for (const auto& w : main.wrong) ADD_FAILURE() << "main thread: " << w;
   EXPECT_LT(0, columnCalls.load());
   EXPECT_LT(0, iconCalls.load());
-  EXPECT_LT(0, listings);
+  EXPECT_LT(0, main.listings);
+}
+
+// A file manager that copies a tree out on a thread of its own while its main thread lists and
+// edits: every walk reaches every service directory once, with all its entries.
+TEST_F(WorkerThreadTest, AWalkOnAnotherThreadWhileTheMainThreadListsAndEdits) {
+  ASSERT_EQ(5u, List(u"\\HKLM_SERV64\\KestrowWorkerSvc").size());
+  const std::size_t services = test::WalkFlat(u"\\HKLM_SERV64").dirs.size();
+  std::atomic<bool> stop{false};
+  std::atomic<long> walks{0};
+  std::vector<std::string> wrong;  // the walking thread's findings, read after it ends
+  std::thread walker([&] {
+    const std::u16string local = test::ScratchFolder() + u"copied.txt";
+    while (!stop && wrong.size() < 20) {
+      const test::Walked walked = test::WalkNested(u"\\HKLM_SERV64", std::u16string());
+      for (const auto& p : walked.problems) wrong.push_back(p);
+      if (walked.dirs.size() != services) wrong.push_back("reached " + std::to_string(walked.dirs.size()));
+      const auto it = walked.dirs.find(u"\\HKLM_SERV64\\KestrowWorkerSvc");
+      if (it == walked.dirs.end() || it->second.size() != 5) wrong.push_back("the service's entries are not all there");
+      auto r = W(u"\\HKLM_SERV64\\KestrowWorkerSvc\\Start"), l = W(local);
+      if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
+        wrong.push_back("not copied out");
+      ++walks;
+    }
+  });
+  const MainThread main = ListAndEdit();
+  stop = true;
+  walker.join();
+  std::printf("walking thread: %ld walks of %zu directories; main thread: %ld listings and %ld edits\n", walks.load(),
+              services, main.listings, main.edits);
+  for (const auto& w : wrong) ADD_FAILURE() << "walking thread: " << w;
+  for (const auto& w : main.wrong) ADD_FAILURE() << "main thread: " << w;
+  EXPECT_LT(0, walks.load());
+  EXPECT_LT(0, main.listings);
 }
 
 }  // namespace
