@@ -194,7 +194,7 @@ void RegistryTest::TearDown() {
   for (const auto& o : owned_) Reg::DeleteKey(o.root, o.view, o.path);
   for (const auto& h : hidden_) Reg::Set(h.root, h.view, h.path, h.name, h.value.type, h.value.data);
   hidden_.clear();
-  SetUp();
+  RegistryTest::SetUp();  // this fixture's own, not a derived one that plants content again
 }
 
 }  // namespace kestrow::test
