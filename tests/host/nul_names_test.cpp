@@ -22,6 +22,7 @@ using test::List;
 using test::Plugin;
 using test::Reg;
 using test::SetText;
+using test::Type;
 using test::W;
 
 // The whole literal, NULs included.
@@ -49,6 +50,7 @@ class NulNamesTest : public test::RegistryTest {
     folder = test::ScratchFolder();
   }
   void TearDown() override {
+    platform::DeleteFileIfExists(ScriptPath());
     planted.Undo();
     test::RegistryTest::TearDown();
   }
@@ -86,6 +88,7 @@ class NulNamesTest : public test::RegistryTest {
     for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
     return seen;
   }
+  static std::u16string ScriptPath() { return test::PluginFolder() + u"startup.kscr"; }
   static std::u16string Shown(const test::Seen& seen, int id) {
     auto it = seen.controls.find(id);
     return it == seen.controls.end() ? u"(no control)" : it->second.text;
@@ -255,16 +258,9 @@ TEST_F(NulNamesTest, ServiceKeyNamedWithANulIsListedReadEditedAndWrittenInto) {
     EXPECT_EQ((std::vector<std::uint8_t>{start, 0, 0, 0}), written->data);
     EXPECT_EQ((std::vector<std::uint8_t>{1, 0, 0, 0}), other->data);
   }
-
-  // A file copied into the directory writes its value into that key.
-  test::Recorded().defaultAnswer = true;
-  EXPECT_EQ(FS_FILE_OK, Put(u"C:\\Tools\\helper.exe", u"\\HKLM_SERV64\\AAAKestrow^00Nul\\helper.exe"));
-  EXPECT_EQ(std::optional<std::u16string>(u"C:\\Tools\\helper.exe"), Reg::Text(RT_HKLM, WOW64_64, hidden, u"helper"));
-  EXPECT_FALSE(Reg::Get(RT_HKLM, WOW64_64, decoy, u"helper"));
-  Reg::DeleteValue(RT_HKLM, WOW64_64, hidden, u"helper");
 }
 
-TEST_F(NulNamesTest, ValueInAKeyNamedWithANulIsDeletedFromThatKeyOnly) {
+TEST_F(NulNamesTest, ValueInAKeyNamedWithANulIsWrittenAndDeletedInThatKeyOnly) {
   const std::u16string hidden = kIfeo + u"\\" + Whole(u"tool\0.exe");
   const std::u16string decoy = kIfeo + u"\\tool";
   for (auto view : {WOW64_64, WOW64_32}) {
@@ -274,6 +270,12 @@ TEST_F(NulNamesTest, ValueInAKeyNamedWithANulIsDeletedFromThatKeyOnly) {
     planted.Text(RT_HKLM, view, hidden, u"Debugger", u"C:\\nul\\dbg.exe");
     ASSERT_EQ(1u, Count(List(type), u"tool^00.exe"));
     EXPECT_EQ("C:\\nul\\dbg.exe", Line(CopyOut(type + u"\\tool^00.exe\\Debugger"), "Current value"));
+    // A file copied into the directory writes its value into that key.
+    test::Recorded().Reset();
+    EXPECT_EQ(FS_FILE_OK, Put(u"C:\\Tools\\GlobalFlag.exe", type + u"\\tool^00.exe\\GlobalFlag.exe"));
+    EXPECT_EQ(std::optional<std::u16string>(u"C:\\Tools\\GlobalFlag.exe"), Reg::Text(RT_HKLM, view, hidden, u"GlobalFlag"));
+    EXPECT_FALSE(Reg::Get(RT_HKLM, view, decoy, u"GlobalFlag"));
+    Reg::DeleteValue(RT_HKLM, view, hidden, u"GlobalFlag");
     EXPECT_EQ(KS_TRUE, Delete(type + u"\\tool^00.exe\\Debugger"));
     EXPECT_FALSE(Reg::Get(RT_HKLM, view, hidden, u"Debugger"));
     EXPECT_EQ(std::optional<std::u16string>(u"C:\\decoy\\dbg.exe"), Reg::Text(RT_HKLM, view, decoy, u"Debugger"));
@@ -289,6 +291,7 @@ TEST_F(NulNamesTest, KeyRestoreBringsBackNamesWithANulAndTakesAwayOthers) {
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Acc", u"C:\\decoy.exe");
   Reg::Str(RT_HKCU, WOW64_64, sub, Whole(u"In\0Side"), u"deep");
   const std::u16string keyFile = folder + u"run.kscrkey";
+  ASSERT_EQ(5u, List(u"\\HKCU_RUN64").size());
   {
     auto r = W(u"\\HKCU_RUN64\\.SAVE"), l = W(keyFile);
     ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
@@ -308,6 +311,38 @@ TEST_F(NulNamesTest, KeyRestoreBringsBackNamesWithANulAndTakesAwayOthers) {
   EXPECT_FALSE(Reg::Get(RT_HKCU, WOW64_64, test::kRun, Whole(u"Extra\0")));
   EXPECT_EQ(std::vector<std::u16string>{Whole(u"Sub\0Key")}, Reg::SubkeyNames(RT_HKCU, WOW64_64, test::kRun));
   platform::DeleteFileIfExists(keyFile);
+}
+
+// A start-up script's type whose key is named with a NUL: the add dialog shows its path as it is
+// listed, and writes into that key and the subkeys it creates below it, never into the key named
+// like the part before the NUL.
+TEST_F(NulNamesTest, AddDialogShowsAndWritesAKeyPathNamedWithANul) {
+  const std::u16string key = u"Software\\" + Whole(u"KestrowAdd\0Nul"), cut = u"Software\\KestrowAdd";
+  Own(RT_HKCU, WOW64_64, key);
+  Own(RT_HKCU, WOW64_64, cut);
+  Reg::CreateKey(RT_HKCU, WOW64_64, key);
+  ASSERT_TRUE(platform::WriteWholeFile(
+      ScriptPath(), "begin\n  QInitializeType('ADDNUL', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64,\n"
+                    "    '\\Software\\KestrowAdd'#0'Nul');\nend.\n"));
+  ASSERT_EQ(3u, List(u"\\ADDNUL").size());
+  auto p = W(u"\\ADDNUL\\.ADD"), verb = W(u"open");
+  std::int32_t result = -99;
+  test::Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+                                    {Type(idValueName, u"v"), Type(idValue, u"x"), Click(idOK)});
+  for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
+  EXPECT_EQ(FS_EXEC_OK, result);
+  EXPECT_EQ(u"\\Software\\KestrowAdd^00Nul\\", Shown(seen, idPath));
+  EXPECT_EQ(std::optional<std::u16string>(u"x"), Reg::Text(RT_HKCU, WOW64_64, key, u"v"));
+
+  // A folder name creates a subkey below that key.
+  seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+                         {Type(idFolderName, u"sub"), test::Snapshot(), Type(idValueName, u"w"), Type(idValue, u"y"),
+                          Click(idOK)});
+  for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
+  EXPECT_EQ(FS_EXEC_OK, result);
+  EXPECT_EQ(u"\\Software\\KestrowAdd^00Nul\\sub", seen.snapshot[idPath]);
+  EXPECT_EQ(std::optional<std::u16string>(u"y"), Reg::Text(RT_HKCU, WOW64_64, key + u"\\sub", u"w"));
+  EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, cut));
 }
 
 }  // namespace
