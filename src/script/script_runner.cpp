@@ -43,10 +43,17 @@ struct RunContext {
   std::vector<std::u16string> compilerMessages;
 };
 
+// A NUL-terminated message of the engine.
 std::u16string FromKs(const ks_char* s) {
   std::u16string out;
   while (s && *s) out += static_cast<char16_t>(*s++);
   return out;
+}
+
+// A string of the script with its length, NULs and all: names are taken whole.
+std::u16string FromKs(const ks_char* s, std::int32_t length) {
+  if (!s || length <= 0) return std::u16string();
+  return std::u16string(reinterpret_cast<const char16_t*>(s), static_cast<std::size_t>(length));
 }
 
 void PutError(ks_char* err, std::int32_t cap, const std::u16string& text) {
@@ -94,63 +101,65 @@ TMemoryList& Tree(TSentrel& s) {
   return *s.Memory;
 }
 
-int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t rootType, int32_t editType,
-                                 int32_t valueType, int32_t platformType, const ks_char* defAddr, ks_char* err,
-                                 int32_t cap) {
+int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, int32_t rootType,
+                                 int32_t editType, int32_t valueType, int32_t platformType, const ks_char* defAddr,
+                                 int32_t defAddrLength, ks_char* err, int32_t cap) {
   return Call(err, cap, [&] {
     CheckOrdinal(u"RootType", rootType, 2);
     CheckOrdinal(u"EditType", editType, 2);
     CheckOrdinal(u"ValueType", valueType, 4);
     CheckOrdinal(u"tPlatform", platformType, 2);
     TItemType t;
-    t.TypeID = FromKs(typeId);
+    t.TypeID = FromKs(typeId, typeIdLength);
     t.RootType = static_cast<ROOT_TYPES>(rootType);
     t.EditType = static_cast<EDIT_TYPES>(editType);
     t.ValueType = static_cast<VALUE_TYPES>(valueType);
     t.tPlatform = static_cast<PLATFORM_TYPE>(platformType);
-    t.DefAddr = FromKs(defAddr);
+    t.DefAddr = FromKs(defAddr, defAddrLength);
     TSentrel& s = S(ctx);
     TSentrel::InitializeType(s.ItemTypes, t, Tree(s));
   });
 }
 
-int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t* result, ks_char* err,
-                           int32_t cap) {
+int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, const ks_char* valueName,
+                           int32_t valueNameLength, int32_t* result, ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TSentrel& s = S(ctx);
-    auto node = TemplateFor(s, FromKs(typeId), u"");
+    auto node = TemplateFor(s, FromKs(typeId, typeIdLength), u"");
     if (!node) return;
-    s.AddSingleValue(*node->Parent, FromKs(valueName));
+    s.AddSingleValue(*node->Parent, FromKs(valueName, valueNameLength));
     *result = 1;
   });
 }
 
-int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t avCnt,
-                                const int32_t avTypes[4], const ks_char* const avNames[4], int32_t* result,
+int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, const ks_char* valueName,
+                                int32_t valueNameLength, int32_t avCnt, const int32_t avTypes[4],
+                                const ks_char* const avNames[4], const int32_t avNameLengths[4], int32_t* result,
                                 ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TSentrel& s = S(ctx);
-    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    auto templ = TemplateFor(s, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
     if (avCnt < 0 || avCnt > kMaxExtraValues) throw EKestrowError(u"Range check error");
     ADD_VAL_ARR extras(static_cast<std::size_t>(avCnt));
     for (int k = 0; k < 4 && k < avCnt; ++k) {
       CheckOrdinal(u"Extra value type", avTypes[k], 4);
       extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
-      extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k]);
+      extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k], avNameLengths[k]);
     }
-    s.RegGetAllSubkeysByValue(*templ, Tree(s), FromKs(valueName), extras);
+    s.RegGetAllSubkeysByValue(*templ, Tree(s), FromKs(valueName, valueNameLength), extras);
     *result = 1;
   });
 }
 
-int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t* result, ks_char* err, int32_t cap) {
+int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, int32_t* result, ks_char* err,
+                               int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TSentrel& s = S(ctx);
-    auto templ = TemplateFor(s, FromKs(typeId), u"");
+    auto templ = TemplateFor(s, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
     s.RegGetAllValues(*templ, Tree(s));
     *result = 1;

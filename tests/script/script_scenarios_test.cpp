@@ -502,13 +502,14 @@ TEST_F(ScriptNulNamesTest, RoutinesTakeNamesWithANulWhole) {
 
 TEST_F(ScriptNulNamesTest, AKeyNamedWithANulIsSavedAndRestored) {
   Root();
-  const std::u16string keyFile = folder + u"nul.kscrkey";
+  // Not "nul.kscrkey": Windows takes that for its NUL device.
+  const std::u16string keyFile = folder + u"saved.kscrkey";
   auto r = test::W(u"\\ALLNUL\\.SAVE"), l = test::W(keyFile);
   ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
   Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden"), u"changed");
   Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"\0Added"), u"added");
   test::Recorded().Reset();
-  auto remote = test::W(u"\\ALLNUL\\nul.kscrkey");
+  auto remote = test::W(u"\\ALLNUL\\saved.kscrkey");
   EXPECT_EQ(FS_FILE_OK, Plugin().FsPutFileW(l.data(), remote.data(), 0));
   ASSERT_EQ(1u, test::Recorded().requests.size());
   EXPECT_EQ(u"Do you want to restore key \\Software\\KestrowScript^00Nul?", test::Recorded().requests[0].text);
