@@ -179,13 +179,14 @@ std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) {
   std::int32_t result = RS_OK;
   std::vector<std::uint8_t> data;
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumValue(from, i, n); })) {
+    // The data may grow between asking its size and reading it: ask again.
     std::uint32_t type = 0, size = 0;
     std::int32_t e = QueryValue(from, name, &type, nullptr, &size);
-    for (int attempt = 0; e == RS_OK && attempt < 8; ++attempt) {
+    for (int attempt = 0; e == RS_OK; ++attempt) {
       data.assign(size, 0);
       e = QueryValue(from, name, &type, data.data(), &size);
-      if (e != RS_MORE_DATA) break;
-      e = RS_OK;
+      if (e == RS_MORE_DATA && attempt < 8) e = RS_OK;
+      else break;
     }
     if (e == RS_OK) e = SetValue(to, name, type, data.data(), size);
     if (e != RS_OK) result = e;
