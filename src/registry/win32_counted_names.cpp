@@ -76,36 +76,6 @@ struct NativeCalls {
 
 bool IsRoot(RegHandle h) { return h == HKEY_LOCAL_MACHINE_ || h == HKEY_CURRENT_USER_ || h == HKEY_CLASSES_ROOT_; }
 
-// A key handle that closes itself.
-class Owned {
- public:
-  Owned() = default;
-  ~Owned() { Reset(); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  RegHandle* out() {
-    Reset();
-    return &h_;
-  }
-  RegHandle get() const { return h_; }
-  RegHandle release() {
-    const RegHandle h = h_;
-    h_ = 0;
-    return h;
-  }
-  void Reset() {
-    if (h_) RegCloseKey(reinterpret_cast<HKEY>(h_));
-    h_ = 0;
-  }
-  void Take(Owned& other) {
-    Reset();
-    h_ = other.release();
-  }
-
- private:
-  RegHandle h_ = 0;
-};
-
 // A key for the value calls: the open key itself, or for a root key, the root opened anew.
 class ValueKey {
  public:
@@ -121,7 +91,7 @@ class ValueKey {
   HANDLE get() const { return reinterpret_cast<HANDLE>(key_); }
 
  private:
-  Owned root_;
+  OwnedKey root_;
   RegHandle key_ = 0;
   std::int32_t status_ = RS_OK;
 };
@@ -152,6 +122,11 @@ std::int32_t OpenOne(RegHandle parent, const std::u16string& name, std::uint32_t
 
 bool HoldsNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
 
+void OwnedKey::Reset() {
+  if (h_ && !IsRoot(h_)) RegCloseKey(reinterpret_cast<HKEY>(h_));
+  h_ = 0;
+}
+
 std::int32_t OpenRoot(RegHandle root, std::uint32_t sam, RegHandle* out) {
   const NativeCalls& nt = NativeCalls::Get();
   HANDLE h = nullptr;
@@ -174,7 +149,7 @@ std::int32_t OpenRoot(RegHandle root, std::uint32_t sam, RegHandle* out) {
 }
 
 std::int32_t OpenBelow(RegHandle base, const std::u16string& path, std::uint32_t sam, bool create, RegHandle* out) {
-  Owned root;
+  OwnedKey root;
   RegHandle cur = base;
   if (IsRoot(base)) {
     if (const std::int32_t e = OpenRoot(base, sam, root.out())) return e;
@@ -182,14 +157,14 @@ std::int32_t OpenBelow(RegHandle base, const std::u16string& path, std::uint32_t
   }
   // Each key of the path by its whole name; empty names between separators are skipped, as the
   // registry skips them.
-  Owned step;
+  OwnedKey step;
   bool any = false;
   std::size_t start = 0;
   while (start <= path.size()) {
     std::size_t end = path.find(u'\\', start);
     if (end == std::u16string::npos) end = path.size();
     if (end > start) {
-      Owned next;
+      OwnedKey next;
       if (const std::int32_t e = OpenOne(cur, path.substr(start, end - start), sam, create, next.out())) return e;
       step.Take(next);
       cur = step.get();

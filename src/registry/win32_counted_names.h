@@ -22,6 +22,34 @@ inline constexpr std::int32_t RS_INVALID_FUNCTION = 1;
 
 bool HoldsNul(const std::u16string& s);
 
+// A key handle of the advapi32 backend that closes itself.
+class OwnedKey {
+ public:
+  OwnedKey() = default;
+  ~OwnedKey() { Reset(); }
+  OwnedKey(const OwnedKey&) = delete;
+  OwnedKey& operator=(const OwnedKey&) = delete;
+  // Where a call puts the handle it opens; a handle held before is closed first.
+  RegHandle* out() {
+    Reset();
+    return &h_;
+  }
+  RegHandle get() const { return h_; }
+  RegHandle release() {
+    const RegHandle h = h_;
+    h_ = 0;
+    return h;
+  }
+  void Take(OwnedKey& other) {
+    Reset();
+    h_ = other.release();
+  }
+  void Reset();
+
+ private:
+  RegHandle h_ = 0;
+};
+
 // Opens, or creates when `create` is set, the key at the path below the open key `base`, one key
 // of the path at a time, each by its whole name. Missing keys along the path are created too.
 std::int32_t OpenBelow(RegHandle base, const std::u16string& path, std::uint32_t sam, bool create, RegHandle* out);

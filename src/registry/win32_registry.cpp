@@ -18,27 +18,7 @@ HKEY H(RegHandle h) {
 }
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 using counted::HoldsNul;
-
-// A key handle of this backend that closes itself.
-class Owned {
- public:
-  Owned() = default;
-  ~Owned() {
-    if (h_) RegCloseKey(H(h_));
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  RegHandle* out() { return &h_; }
-  RegHandle get() const { return h_; }
-  RegHandle release() {
-    const RegHandle h = h_;
-    h_ = 0;
-    return h;
-  }
-
- private:
-  RegHandle h_ = 0;
-};
+using counted::OwnedKey;
 
 // Opens or creates a path one of whose key names holds a NUL: the keys before that one through
 // advapi32 (in the view the rights give), the rest by their whole names.
@@ -48,7 +28,7 @@ std::int32_t OpenCounted(RegHandle base, const std::u16string& sub, std::uint32_
   split = split == std::u16string::npos ? 0 : split + 1;
   std::u16string leading = sub.substr(0, split);
   while (!leading.empty() && leading.back() == u'\\') leading.pop_back();
-  Owned start;
+  OwnedKey start;
   RegHandle from = base;
   if (leading.find_first_not_of(u'\\') != std::u16string::npos) {
     HKEY k = nullptr;
@@ -192,7 +172,7 @@ std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) {
     if (e != RS_OK) result = e;
   }
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(from, i, n); })) {
-    Owned source, target;
+    OwnedKey source, target;
     std::int32_t e = OpenKey(from, name, KEY_READ, source.out());
     if (e == RS_OK) e = CreateKey(to, name, KEY_ALL_ACCESS, target.out());
     if (e == RS_OK) e = CopyTree(source.get(), target.get());
@@ -206,7 +186,7 @@ std::int32_t Win32Registry::EmptyKey(RegHandle key) {
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumValue(key, i, n); }))
     if (const std::int32_t e = DeleteValue(key, name)) result = e;
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(key, i, n); })) {
-    Owned sub;
+    OwnedKey sub;
     std::int32_t e = OpenKey(key, name, KEY_ALL_ACCESS, sub.out());
     if (e == RS_OK) e = EmptyKey(sub.get());
     if (e == RS_OK) e = HoldsNul(name) ? counted::DeleteKey(sub.get()) : RegDeleteKeyW(H(key), W(name));
@@ -216,7 +196,7 @@ std::int32_t Win32Registry::EmptyKey(RegHandle key) {
 }
 
 std::int32_t Win32Registry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
-  Owned k;
+  OwnedKey k;
   std::int32_t e = OpenKey(base, sub, KEY_ALL_ACCESS | view, k.out());
   if (e != RS_OK) return e;
   e = EmptyKey(k.get());
