@@ -246,13 +246,16 @@ std::u16string ReadEscapes(const std::u16string& s) {
   return out;
 }
 
-// The real name of an entry from the name its description shows and the name it is listed
-// under. A name holding a NUL is shown escaped as it is listed (without shortening); any other
-// name is shown as it is, and then its listed form escapes each "^" it holds, so the beginning of
-// the listed form tells the two apart.
-std::u16string RealName(const std::u16string& shown, const std::u16string& listed) {
+// The real name of an entry from the name its description shows, the name it is listed under and
+// the names planted into its directory. A name holding a NUL is shown escaped as it is listed
+// (without shortening); any other name is shown as it is. Both may read alike (a name that holds
+// "^00" itself): a planted name decides, else the listed form, which escapes each "^" of a name
+// shown as it is, as far as it is not shortened.
+std::u16string RealName(const std::u16string& shown, const std::u16string& listed,
+                        const std::set<std::u16string>& planted) {
   const std::u16string escaped = ReadEscapes(shown);
   if (escaped.find(u'\0') == std::u16string::npos) return shown;
+  if (planted.count(escaped) != planted.count(shown)) return planted.count(escaped) ? escaped : shown;
   const std::u16string head = ReadEscapes(listed.substr(0, listed.find(u"^~")));
   return escaped.compare(0, head.size(), head) == 0 ? escaped : shown;
 }
@@ -275,8 +278,9 @@ class RegistryContentProperty : public test::RegistryTest {
     FindSharedLocations();
   }
 
-  // Every entry of a directory, each copied out and read back.
-  std::vector<Described> Describe(const std::u16string& dir) {
+  // Every entry of a directory, each copied out and read back; the names planted into it tell apart
+  // names that are shown alike.
+  std::vector<Described> Describe(const std::u16string& dir, const std::set<std::u16string>& planted = {}) {
     std::vector<Described> out;
     for (const auto& e : List(dir)) {
       if (!e.directory && (e.name == u".ADD" || e.name == u".SAVE" || e.name == u".RESTORE")) continue;
@@ -291,7 +295,7 @@ class RegistryContentProperty : public test::RegistryTest {
       EXPECT_TRUE(name != std::string::npos && value != std::string::npos && text.size() >= value + 19)
           << ToUtf8(e.name);
       if (name == std::string::npos || value == std::string::npos || text.size() < value + 19) continue;
-      d.realName = RealName(FromUtf8(text.substr(name + 14, value - name - 14)), e.name);
+      d.realName = RealName(FromUtf8(text.substr(name + 14, value - name - 14)), e.name, planted);
       d.value = FromUtf8(text.substr(value + 17, text.size() - value - 19));
       out.push_back(std::move(d));
     }
@@ -409,7 +413,10 @@ void RegistryContentProperty::RunCase(std::uint64_t seed, std::size_t* plantedCo
     if (!values.count(id) && !subkeys.count(id)) continue;
     SCOPED_TRACE(ToUtf8(b.type.TypeID));
     const std::u16string dir = u"\\" + b.type.TypeID;
-    const auto entries = Describe(dir);
+    std::set<std::u16string> plantedNames;
+    for (const auto& v : values[id]) plantedNames.insert(v.second);
+    for (const auto& sub : subkeys[id]) plantedNames.insert(sub.name);
+    const auto entries = Describe(dir, plantedNames);
     std::map<std::u16string, int> seen;
     for (const auto& e : entries) ++seen[e.realName];
     const auto find = [&](const std::u16string& real) {
