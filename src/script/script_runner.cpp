@@ -52,8 +52,11 @@ std::u16string FromKs(const ks_char* s) {
 
 // A string of the script with its length, NULs and all: names are taken whole.
 std::u16string FromKs(const ks_char* s, std::int32_t length) {
-  if (!s || length <= 0) return std::u16string();
-  return std::u16string(reinterpret_cast<const char16_t*>(s), static_cast<std::size_t>(length));
+  std::u16string out;
+  if (!s || length <= 0) return out;
+  out.reserve(static_cast<std::size_t>(length));
+  for (std::int32_t i = 0; i < length; ++i) out += static_cast<char16_t>(s[i]);
+  return out;
 }
 
 void PutError(ks_char* err, std::int32_t cap, const std::u16string& text) {
