@@ -12,7 +12,7 @@ rank() {
     *) echo -1 ;;
   esac
 }
-windows_ok='^src/(platform/[a-z_]*win32[a-z_]*\.cpp|registry/win32_registry\.cpp|dialogs/win32_forms\.cpp|host/dllmain\.cpp)$'
+windows_ok='^src/(platform/[a-z_]*win32[a-z_]*\.cpp|registry/win32_[a-z_]*\.cpp|dialogs/win32_forms\.cpp|host/dllmain\.cpp)$'
 findings=0
 files=0
 failed=0

@@ -4,6 +4,7 @@
 #include "model/description.h"
 #include "model/sentrel.h"
 #include "registry/comma_text.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -109,9 +110,9 @@ TEditForm::TEditForm(const TMemItem& Mi) : TForm(EditFormLayout()) {
   lbValueType().Text = TypeNameText(type.ValueType);
   lbEditType().Text = TypeNameText(type.EditType);
   lbRootType().Text = TypeNameText(type.RootType);
-  lbPath().Text = Mi.Address;
-  lbValueName().Text = Mi.ValueName;
-  lbTypeID().Text = type.TypeID;
+  lbPath().Text = ShownPath(Mi.Address);
+  lbValueName().Text = ShownName(Mi.ValueName);
+  lbTypeID().Text = ShownName(type.TypeID);
 
   PrepareValueControls(*this, type.ValueType);
   switch (type.ValueType) {
@@ -164,14 +165,26 @@ TAddForm::TAddForm(const TMemItem& item) : TForm(AddFormLayout()) {
   sAddr = item.Address;
   cbFolderName().Text.clear();
   cbFolderNameChange();
-  lbTypeID().Text = type.TypeID;
+  lbTypeID().Text = ShownName(type.TypeID);
   PrepareValueControls(*this, type.ValueType);
 }
 
-void TAddForm::cbFolderNameChange() {
-  std::u16string path = sAddr;
-  if (path.empty() || path.back() != u'\\') path += u'\\';
-  edPath().Text = path + cbFolderName().Text;
+namespace {
+// The type's key path with a final backslash, as the path field starts.
+std::u16string PathBase(const std::u16string& sAddr) {
+  return sAddr.empty() || sAddr.back() != u'\\' ? sAddr + u'\\' : sAddr;
+}
+}  // namespace
+
+void TAddForm::cbFolderNameChange() { edPath().Text = ShownPath(PathBase(sAddr)) + cbFolderName().Text; }
+
+std::u16string TAddForm::PathToWrite() {
+  // The field shows a key name holding a NUL in its escaped form: while the text begins with the
+  // type's key path as shown, that part stands for the real path.
+  const std::u16string base = PathBase(sAddr), shown = ShownPath(base);
+  const std::u16string& text = edPath().Text;
+  if (shown != base && text.compare(0, shown.size(), shown) == 0) return base + text.substr(shown.size());
+  return text;
 }
 
 TControlId TAddForm::FormActivate() {
@@ -202,7 +215,7 @@ bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
   if (sentrel.fConfirmAdd && !sentrel.User().AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
   // An empty name writes the key's default value.
   item.ValueName = form.edValueName().Text;
-  item.Address = form.edPath().Text;
+  item.Address = form.PathToWrite();
   // A folder name always creates its subkey; a hand-made path only when the flag allows it.
   const bool createKey = !form.cbFolderName().Text.empty() || sentrel.fCanCreateKey;
   const std::u16string text = NewValueText(form, item.ItemType.ValueType);

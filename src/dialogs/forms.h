@@ -105,6 +105,9 @@ class TAddForm : public TForm {
 
   // Rebuilds the path from sAddr and the folder name.
   void cbFolderNameChange();
+  // The key path the path field names: its text, in which the type's key path may be shown with
+  // its key names escaped (registry/shown_names.h).
+  std::u16string PathToWrite();
   TControlId FormActivate() override;
   bool FormKeyDown(std::uint16_t key) override;
   void Changed(TControlId id) override;

@@ -8,6 +8,7 @@
 #include "model/names.h"
 #include "model/startup_marks.h"
 #include "platform/platform.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -18,12 +19,12 @@ constexpr int kFieldCount = 8;
 
 std::u16string FieldText(const TMemItem& n, int index) {
   switch (index) {
-    case 0: return n.ItemType.TypeID;
+    case 0: return ShownName(n.ItemType.TypeID);
     case 1: return EnumText(n.ItemType.RootType);
     case 2: return EnumText(n.ItemType.EditType);
     case 3: return EnumText(n.ItemType.ValueType);
-    case 4: return n.Address;
-    case 5: return n.ValueName;
+    case 4: return ShownPath(n.Address);
+    case 5: return ShownName(n.ValueName);
     case 6: return ValueText(n);
     // Only the entries of the Run locations are switched on or off.
     default: return n.ElementType == ELT_ITEM && MarkKeyFor(n.ItemType) ? StateText(n.Startup) : std::u16string();

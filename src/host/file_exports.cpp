@@ -5,6 +5,7 @@
 #include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -107,12 +108,12 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
   if (!realName) return FS_FILE_WRITEERROR;
   const TMemItem temp(ELT_ITEM, nullptr, dir->ItemType, dir->Address, *realName);
   if (LocalExtension(local) == u".kscrkey") {
-    if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + temp.Address + u"?"))
+    if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + ShownPath(temp.Address) + u"?"))
       return FS_FILE_USERABORT;
     result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   } else {
     if (s->fConfirmAdd &&
-        !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(temp.ValueName) + u"?"))
+        !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(ShownName(temp.ValueName)) + u"?"))
       return FS_FILE_USERABORT;
     result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   }

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "registry/comma_text.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -36,8 +37,8 @@ std::u16string DescriptionText(const TMemItem& n) {
   t += u"Value type: " + std::u16string(EnumText(n.ItemType.ValueType)) + u"\r\n";
   t += u"Edit type: " + std::u16string(EnumText(n.ItemType.EditType)) + u"\r\n";
   t += u"Root type: " + std::u16string(EnumText(n.ItemType.RootType)) + u"\r\n";
-  t += u"Path: " + n.Address + u"\r\n";
-  t += u"Value name: " + n.ValueName + u"\r\n";
+  t += u"Path: " + ShownPath(n.Address) + u"\r\n";
+  t += u"Value name: " + ShownName(n.ValueName) + u"\r\n";
   t += u"Current value: " + ValueText(n) + u"\r\n";
   return t;
 }

@@ -13,36 +13,9 @@ namespace {
 // and a counter of up to ten digits.
 constexpr std::size_t kShortenedPrefix = kMaxListedName - 2 - 16 - 11;
 
-bool Escaped(char16_t c) {
-  if (c < 0x20 || c == 0x7F) return true;
-  switch (c) {
-    case u'\\':
-    case u'/':
-    case u':':
-    case u'*':
-    case u'?':
-    case u'"':
-    case u'<':
-    case u'>':
-    case u'|':
-    case kNameEscape:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Names that would read as something the listing or the host gives a meaning of its own.
 bool Reserved(const std::u16string& real) {
   return real == u"." || real == u".." || CommandFileOf(real) != TCommandFile::None;
-}
-
-const char16_t kHex[] = u"0123456789ABCDEF";
-
-void AppendEscape(std::u16string& out, char16_t c) {
-  out += kNameEscape;
-  out += kHex[(c >> 4) & 0xF];
-  out += kHex[c & 0xF];
 }
 
 int HexValue(char16_t c) {
@@ -56,8 +29,8 @@ int HexValue(char16_t c) {
 std::u16string Piece(const std::u16string& real, std::size_t& i) {
   std::u16string out;
   const char16_t c = real[i];
-  if (Escaped(c) || (i == 0 && c == u'.' && Reserved(real))) {
-    AppendEscape(out, c);
+  if (IsEscapedInNames(c) || (i == 0 && c == u'.' && Reserved(real))) {
+    AppendNameEscape(out, c);
   } else {
     out += c;
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < real.size() && real[i + 1] >= 0xDC00 && real[i + 1] <= 0xDFFF)
@@ -68,6 +41,7 @@ std::u16string Piece(const std::u16string& real, std::size_t& i) {
 }
 
 std::u16string Hash(const std::u16string& real) {
+  static const char16_t kHex[] = u"0123456789ABCDEF";
   // FNV-1a over the name's units: stable from one listing to the next, whatever else the
   // directory holds.
   std::uint64_t h = 0xCBF29CE484222325ull;
@@ -86,7 +60,7 @@ std::u16string Hash(const std::u16string& real) {
 bool NeedsListedForm(const std::u16string& real) {
   if (real.size() > kMaxListedName || Reserved(real)) return true;
   for (char16_t c : real)
-    if (Escaped(c)) return true;
+    if (IsEscapedInNames(c)) return true;
   return false;
 }
 

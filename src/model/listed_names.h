@@ -11,14 +11,16 @@
 //    form, "^~" and sixteen hexadecimal digits of a hash of the whole name; if two names of one
 //    directory still come out alike, the later one gets "~2", "~3" and so on.
 // Every other name is listed unchanged. "^" is rare in registry names, and where it occurs it is
-// escaped too, so the form reads back without doubt.
+// escaped too, so the form reads back without doubt. A name holding a NUL, which the registry
+// allows, is listed like this too ("Acc^00Hidden"), and the texts show it so (registry/shown_names.h).
 #pragma once
 
 #include <string>
 
+#include "registry/shown_names.h"
+
 namespace kestrow {
 
-inline constexpr char16_t kNameEscape = u'^';
 // The longest name the listing's find-data record holds (260 units with the terminating NUL).
 inline constexpr std::size_t kMaxListedName = 259;
 

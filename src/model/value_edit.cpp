@@ -4,6 +4,7 @@
 #include "model/sentrel.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -67,7 +68,8 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
           reg->WriteExpandString(Mi.ValueName, text);
           if (fDebugStrings)
             User().AskYesNo(u"Information",
-                     u"Type changed to EXPAND_STRING for ADDR = " + Mi.Address + u" NAME =  " + Mi.ValueName + u"?");
+                     u"Type changed to EXPAND_STRING for ADDR = " + ShownPath(Mi.Address) + u" NAME =  " +
+                         ShownName(Mi.ValueName) + u"?");
         } else {
           // A value stored with any other type is replaced by a REG_SZ.
           reg->WriteString(Mi.ValueName, text);

@@ -7,14 +7,16 @@
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "registry/restore_through_load.h"
+#include "registry/shown_names.h"
 
 namespace kestrow {
 
 namespace {
+// The message with the value's name in place of "%s", as the texts show names.
 std::u16string Quoted(const char16_t* format, const std::u16string& name) {
   std::u16string s(format);
   auto at = s.find(u"%s");
-  return s.replace(at, 2, name);
+  return s.replace(at, 2, ShownName(name));
 }
 }  // namespace
 
@@ -291,7 +293,7 @@ void TRegistryEx::WriteStringList(const std::u16string& name, const TStringList&
   const auto bytes = static_cast<std::uint32_t>(block.size() * 2);
   if (!current_ ||
       reg_.SetValue(current_.Get(), name, REG_MULTI_SZ_, reinterpret_cast<const std::uint8_t*>(block.data()), bytes) != RS_OK)
-    throw EKestrowError(u"Error RegistryExt Write Param " + name);
+    throw EKestrowError(u"Error RegistryExt Write Param " + ShownName(name));
 }
 
 TStringList TRegistryEx::StringListFromData(const std::uint8_t* data, std::size_t bytes) {
@@ -320,8 +322,8 @@ TStringList TRegistryEx::ReadStringList(const std::u16string& name) {
   std::vector<std::uint8_t> buf(static_cast<std::size_t>(size), 0);
   std::uint32_t type = 0, got = 0;
   if (!GetData(name, buf.data(), static_cast<std::uint32_t>(size), &type, &got))
-    throw EKestrowError(u"Error RegistryExt Get Data Failed on " + name);
-  if (type != REG_MULTI_SZ_) throw EKestrowError(u"Error RegistryExt Invalid RegType on " + name);
+    throw EKestrowError(u"Error RegistryExt Get Data Failed on " + ShownName(name));
+  if (type != REG_MULTI_SZ_) throw EKestrowError(u"Error RegistryExt Invalid RegType on " + ShownName(name));
   return StringListFromData(buf.data(), got);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "registry/win32_counted_names.h"
 
 namespace kestrow {
 
@@ -16,9 +17,34 @@ HKEY H(RegHandle h) {
   return reinterpret_cast<HKEY>(h);
 }
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+using counted::HoldsNul;
+using counted::OwnedKey;
+
+// Opens or creates a path one of whose key names holds a NUL: the keys before that one through
+// advapi32 (in the view the rights give), the rest by their whole names.
+std::int32_t OpenCounted(RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create, RegHandle* out) {
+  std::size_t split = sub.find(u'\0');
+  split = sub.rfind(u'\\', split);
+  split = split == std::u16string::npos ? 0 : split + 1;
+  std::u16string leading = sub.substr(0, split);
+  while (!leading.empty() && leading.back() == u'\\') leading.pop_back();
+  OwnedKey start;
+  RegHandle from = base;
+  if (leading.find_first_not_of(u'\\') != std::u16string::npos) {
+    HKEY k = nullptr;
+    const LONG e = create ? RegCreateKeyExW(H(base), W(leading), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &k,
+                                            nullptr)
+                          : RegOpenKeyExW(H(base), W(leading), 0, sam, &k);
+    if (e != ERROR_SUCCESS) return e;
+    *start.out() = reinterpret_cast<RegHandle>(k);
+    from = start.get();
+  }
+  return counted::OpenBelow(from, sub.substr(split), sam, create, out);
+}
 }  // namespace
 
 std::int32_t Win32Registry::OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  if (HoldsNul(sub)) return OpenCounted(base, sub, sam, false, out);
   HKEY k = nullptr;
   LONG e = RegOpenKeyExW(H(base), W(sub), 0, sam, &k);
   if (e == ERROR_SUCCESS) *out = reinterpret_cast<RegHandle>(k);
@@ -26,6 +52,7 @@ std::int32_t Win32Registry::OpenKey(RegHandle base, const std::u16string& sub, s
 }
 
 std::int32_t Win32Registry::CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
+  if (HoldsNul(sub)) return OpenCounted(base, sub, sam, true, out);
   HKEY k = nullptr;
   LONG e = RegCreateKeyExW(H(base), W(sub), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &k, nullptr);
   if (e == ERROR_SUCCESS) *out = reinterpret_cast<RegHandle>(k);
@@ -36,6 +63,7 @@ std::int32_t Win32Registry::CloseKey(RegHandle key) { return RegCloseKey(H(key))
 
 std::int32_t Win32Registry::QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type,
                                        std::uint8_t* data, std::uint32_t* size) {
+  if (HoldsNul(name)) return counted::QueryValue(key, name, type, data, size);
   DWORD t = 0;
   DWORD n = size ? *size : 0;
   LONG e = RegQueryValueExW(H(key), W(name), nullptr, &t, data, size ? &n : nullptr);
@@ -46,17 +74,19 @@ std::int32_t Win32Registry::QueryValue(RegHandle key, const std::u16string& name
 
 std::int32_t Win32Registry::SetValue(RegHandle key, const std::u16string& name, std::uint32_t type,
                                      const std::uint8_t* data, std::uint32_t size) {
+  if (HoldsNul(name)) return counted::SetValue(key, name, type, data, size);
   return RegSetValueExW(H(key), W(name), 0, type, data, size);
 }
 
 std::int32_t Win32Registry::DeleteValue(RegHandle key, const std::u16string& name) {
+  if (HoldsNul(name)) return counted::DeleteValue(key, name);
   return RegDeleteValueW(H(key), W(name));
 }
 
 namespace {
 // Enumerates one name into a buffer that grows while the name does not fit: key names are at
 // most 255 characters on Windows but 256 under Wine, value names at most 16383 (each with its
-// terminating NUL).
+// terminating NUL). The name comes back whole, with every NUL it holds.
 template <typename Call>
 LONG EnumName(DWORD first, std::u16string* name, Call call) {
   std::vector<wchar_t> buf;
@@ -111,17 +141,67 @@ std::int32_t Win32Registry::UnloadKey(RegHandle root, const std::u16string& name
   return RegUnLoadKeyW(H(root), W(name));
 }
 
-std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) { return RegCopyTreeW(H(from), nullptr, H(to)); }
+// The tree calls of advapi32 (RegCopyTreeW, RegDeleteTreeW) go by names that end at a NUL: they
+// stop at the first entry named with one. The trees are walked here instead, every entry by its
+// whole name: advapi32 for ordinary names, the counted calls for the others.
 
-std::int32_t Win32Registry::EmptyKey(RegHandle key) { return RegDeleteTreeW(H(key), nullptr); }
+namespace {
+template <typename Enumerate>
+std::vector<std::u16string> AllNames(Enumerate enumerate) {
+  std::vector<std::u16string> names;
+  std::u16string name;
+  for (std::uint32_t i = 0; enumerate(i, &name) == RS_OK; ++i) names.push_back(name);
+  return names;
+}
+}  // namespace
+
+std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) {
+  std::int32_t result = RS_OK;
+  std::vector<std::uint8_t> data;
+  for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumValue(from, i, n); })) {
+    // The data may grow between asking its size and reading it: ask again.
+    std::uint32_t type = 0, size = 0;
+    std::int32_t e = QueryValue(from, name, &type, nullptr, &size);
+    for (int attempt = 0; e == RS_OK; ++attempt) {
+      data.assign(size, 0);
+      e = QueryValue(from, name, &type, data.data(), &size);
+      if (e == RS_MORE_DATA && attempt < 8) e = RS_OK;
+      else break;
+    }
+    if (e == RS_OK) e = SetValue(to, name, type, data.data(), size);
+    if (e != RS_OK) result = e;
+  }
+  for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(from, i, n); })) {
+    OwnedKey source, target;
+    std::int32_t e = OpenKey(from, name, KEY_READ, source.out());
+    if (e == RS_OK) e = CreateKey(to, name, KEY_ALL_ACCESS, target.out());
+    if (e == RS_OK) e = CopyTree(source.get(), target.get());
+    if (e != RS_OK) result = e;
+  }
+  return result;
+}
+
+std::int32_t Win32Registry::EmptyKey(RegHandle key) {
+  std::int32_t result = RS_OK;
+  for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumValue(key, i, n); }))
+    if (const std::int32_t e = DeleteValue(key, name)) result = e;
+  for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(key, i, n); })) {
+    OwnedKey sub;
+    std::int32_t e = OpenKey(key, name, KEY_ALL_ACCESS, sub.out());
+    if (e == RS_OK) e = EmptyKey(sub.get());
+    if (e == RS_OK) e = HoldsNul(name) ? counted::DeleteKey(sub.get()) : RegDeleteKeyW(H(key), W(name));
+    if (e != RS_OK) result = e;
+  }
+  return result;
+}
 
 std::int32_t Win32Registry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
-  HKEY k = nullptr;
-  LONG e = RegOpenKeyExW(H(base), W(sub), 0, KEY_ALL_ACCESS | view, &k);
-  if (e != ERROR_SUCCESS) return e;
-  e = RegDeleteTreeW(k, nullptr);
-  RegCloseKey(k);
-  if (e != ERROR_SUCCESS) return e;
+  OwnedKey k;
+  std::int32_t e = OpenKey(base, sub, KEY_ALL_ACCESS | view, k.out());
+  if (e != RS_OK) return e;
+  e = EmptyKey(k.get());
+  if (e != RS_OK) return e;
+  if (HoldsNul(sub)) return counted::DeleteKey(k.get());
   return RegDeleteKeyExW(H(base), W(sub), view, 0);
 }
 

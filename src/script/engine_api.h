@@ -8,8 +8,11 @@
 
    Text: ansiText is 8-bit text in the ANSI code page. On Windows that is the
    process's ANSI code page (GetACP); the Linux build of the library treats it
-   as Windows-1252. Every other string crossing this interface is NUL-terminated
-   UTF-16. No C++ exception may leave a callback. */
+   as Windows-1252. The strings a script passes to its routines (type names,
+   key paths, value names) are UTF-16 with their length in code units beside
+   them, not NUL-terminated: a script may put NULs into them (#0), and they are
+   part of the name. Every other string crossing this interface (messages) is
+   NUL-terminated UTF-16. No C++ exception may leave a callback. */
 #ifndef KESTROW_SCRIPT_ENGINE_API_H
 #define KESTROW_SCRIPT_ENGINE_API_H
 
@@ -40,16 +43,17 @@ typedef struct ks_host {
      script, which the script may catch with try/except or which ends the run as a run-time
      error. Boolean results come back through *result (0 or 1). Enumeration ordinals are
      passed unchecked. A null callback makes the script routine raise an exception. */
-  int32_t(KS_CALL *initialize_type)(void *ctx, const ks_char *typeId, int32_t rootType, int32_t editType,
-                                    int32_t valueType, int32_t platform, const ks_char *defAddr, ks_char *err,
-                                    int32_t errCap);
-  int32_t(KS_CALL *add_value)(void *ctx, const ks_char *typeId, const ks_char *valueName, int32_t *result,
-                              ks_char *err, int32_t errCap);
-  int32_t(KS_CALL *scan_for_values)(void *ctx, const ks_char *typeId, const ks_char *valueName, int32_t avCnt,
-                                    const int32_t avTypes[4], const ks_char *const avNames[4], int32_t *result,
-                                    ks_char *err, int32_t errCap);
-  int32_t(KS_CALL *add_all_values)(void *ctx, const ks_char *typeId, int32_t *result, ks_char *err,
-                                   int32_t errCap);
+  int32_t(KS_CALL *initialize_type)(void *ctx, const ks_char *typeId, int32_t typeIdLength, int32_t rootType,
+                                    int32_t editType, int32_t valueType, int32_t platform, const ks_char *defAddr,
+                                    int32_t defAddrLength, ks_char *err, int32_t errCap);
+  int32_t(KS_CALL *add_value)(void *ctx, const ks_char *typeId, int32_t typeIdLength, const ks_char *valueName,
+                              int32_t valueNameLength, int32_t *result, ks_char *err, int32_t errCap);
+  int32_t(KS_CALL *scan_for_values)(void *ctx, const ks_char *typeId, int32_t typeIdLength, const ks_char *valueName,
+                                    int32_t valueNameLength, int32_t avCnt, const int32_t avTypes[4],
+                                    const ks_char *const avNames[4], const int32_t avNameLengths[4],
+                                    int32_t *result, ks_char *err, int32_t errCap);
+  int32_t(KS_CALL *add_all_values)(void *ctx, const ks_char *typeId, int32_t typeIdLength, int32_t *result,
+                                   ks_char *err, int32_t errCap);
   int32_t(KS_CALL *set_confirmation)(void *ctx, int32_t change, int32_t del, int32_t add, int32_t restore,
                                      ks_char *err, int32_t errCap);
   int32_t(KS_CALL *set_configuration)(void *ctx, int32_t canCreateKey, int32_t debugStrings, ks_char *err,
@@ -80,7 +84,8 @@ typedef struct ks_result {
   ks_char message[1024];
 } ks_result;
 
-enum { KS_ENGINE_API_VERSION = 1 };
+/* 2: the strings of the routines carry their lengths. */
+enum { KS_ENGINE_API_VERSION = 2 };
 
 /* Returns KS_ENGINE_API_VERSION. */
 int32_t KS_CALL ks_engine_api_version(void);

@@ -44,9 +44,19 @@ struct RunContext {
   std::vector<std::u16string> compilerMessages;
 };
 
+// A NUL-terminated message of the engine.
 std::u16string FromKs(const ks_char* s) {
   std::u16string out;
   while (s && *s) out += static_cast<char16_t>(*s++);
+  return out;
+}
+
+// A string of the script with its length, NULs and all: names are taken whole.
+std::u16string FromKs(const ks_char* s, std::int32_t length) {
+  std::u16string out;
+  if (!s || length <= 0) return out;
+  out.reserve(static_cast<std::size_t>(length));
+  for (std::int32_t i = 0; i < length; ++i) out += static_cast<char16_t>(s[i]);
   return out;
 }
 
@@ -91,63 +101,65 @@ std::unique_ptr<TMemItem> TemplateFor(const TItemTree& tree, const std::u16strin
   return MakeNode(ELT_ITEM, dir, *type, type->DefAddr, name);
 }
 
-int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t rootType, int32_t editType,
-                                 int32_t valueType, int32_t platformType, const ks_char* defAddr, ks_char* err,
-                                 int32_t cap) {
+int32_t KS_CALL InitializeTypeCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, int32_t rootType,
+                                 int32_t editType, int32_t valueType, int32_t platformType, const ks_char* defAddr,
+                                 int32_t defAddrLength, ks_char* err, int32_t cap) {
   return Call(err, cap, [&] {
     CheckOrdinal(u"RootType", rootType, 2);
     CheckOrdinal(u"EditType", editType, 2);
     CheckOrdinal(u"ValueType", valueType, 4);
     CheckOrdinal(u"tPlatform", platformType, 2);
     TItemType t;
-    t.TypeID = FromKs(typeId);
+    t.TypeID = FromKs(typeId, typeIdLength);
     t.RootType = static_cast<ROOT_TYPES>(rootType);
     t.EditType = static_cast<EDIT_TYPES>(editType);
     t.ValueType = static_cast<VALUE_TYPES>(valueType);
     t.tPlatform = static_cast<PLATFORM_TYPE>(platformType);
-    t.DefAddr = FromKs(defAddr);
+    t.DefAddr = FromKs(defAddr, defAddrLength);
     TItemTree& tree = Tree(ctx);
     TItemTree::InitializeType(tree.ItemTypes, t, tree.Memory);
   });
 }
 
-int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t* result, ks_char* err,
-                           int32_t cap) {
+int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, const ks_char* valueName,
+                           int32_t valueNameLength, int32_t* result, ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TItemTree& tree = Tree(ctx);
-    auto node = TemplateFor(tree, FromKs(typeId), u"");
+    auto node = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!node) return;
-    S(ctx).AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName));
+    S(ctx).AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName, valueNameLength));
     *result = 1;
   });
 }
 
-int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, const ks_char* valueName, int32_t avCnt,
-                                const int32_t avTypes[4], const ks_char* const avNames[4], int32_t* result,
+int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, const ks_char* valueName,
+                                int32_t valueNameLength, int32_t avCnt, const int32_t avTypes[4],
+                                const ks_char* const avNames[4], const int32_t avNameLengths[4], int32_t* result,
                                 ks_char* err, int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TItemTree& tree = Tree(ctx);
-    auto templ = TemplateFor(tree, FromKs(typeId), u"");
+    auto templ = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
     if (avCnt < 0 || avCnt > kMaxExtraValues) throw EKestrowError(u"Range check error");
     ADD_VAL_ARR extras(static_cast<std::size_t>(avCnt));
     for (int k = 0; k < 4 && k < avCnt; ++k) {
       CheckOrdinal(u"Extra value type", avTypes[k], 4);
       extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
-      extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k]);
+      extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k], avNameLengths[k]);
     }
-    S(ctx).RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName), extras);
+    S(ctx).RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName, valueNameLength), extras);
     *result = 1;
   });
 }
 
-int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t* result, ks_char* err, int32_t cap) {
+int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdLength, int32_t* result, ks_char* err,
+                               int32_t cap) {
   *result = 0;
   return Call(err, cap, [&] {
     TItemTree& tree = Tree(ctx);
-    auto templ = TemplateFor(tree, FromKs(typeId), u"");
+    auto templ = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
     S(ctx).RegGetAllValues(*templ, tree.Memory);
     *result = 1;

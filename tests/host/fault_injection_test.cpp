@@ -219,5 +219,19 @@ TEST_F(FaultInjection, ValuesChangingTypeUnderTheReader) {
   EXPECT_GT(injected, 5);
 }
 
+// A write the registry refuses after the key opened is told with the value's name, and a name
+// holding a NUL is told as it is listed: the message holds no NUL that would cut it short.
+TEST_F(FaultInjection, ARefusedWriteNamesAValueWithANulAsItIsListed) {
+  const std::u16string hidden(u"Acc\0Hidden", 10);
+  Reg::Str(RT_HKCU, WOW64_32, test::kRun, hidden, u"C:\\hidden.exe");
+  test::List(u"\\HKCU_RUN32");
+  mem->hook = [&](RegOp op, const std::u16string& name) { return op == RegOp::Set && name == hidden ? RS_ACCESS_DENIED : RS_OK; };
+  EXPECT_EQ(FS_EXEC_ERROR, Execute(u"\\HKCU_RUN32\\Acc^00Hidden", {test::Type(idValue, u" /x"), test::Click(idOK)}));
+  mem->hook = nullptr;
+  ASSERT_FALSE(test::Recorded().requests.empty());
+  EXPECT_EQ(u"Failed to set data for 'Acc^00Hidden'", test::Recorded().requests.back().text);
+  EXPECT_EQ(std::optional<std::u16string>(u"C:\\hidden.exe"), Reg::Text(RT_HKCU, WOW64_32, test::kRun, hidden));
+}
+
 }  // namespace
 }  // namespace kestrow

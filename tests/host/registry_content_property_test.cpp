@@ -1,6 +1,6 @@
 // A property test of registry content: from a printed seed, random values and subkeys of every
 // type, size and shape, under names with every character the listing escapes, are planted into
-// random built-in locations. Then:
+// random built-in locations (names holding NULs too). Then:
 //  - all 46 type directories are listed;
 //  - every planted value that its location shows is listed exactly once, in every directory that
 //    shows that key, and nothing planted that no location shows is listed;
@@ -148,9 +148,13 @@ class Generator {
   bool Chance(int percent) { return Below(100) < std::uint32_t(percent); }
 
   // A name: mostly short ones from the characters the listing escapes, letters and others, and
-  // now and then a long one, a reserved one or one like an escape.
+  // now and then a long one, a reserved one, one like an escape or one holding NULs (first,
+  // inside, last, several, nothing else).
   std::u16string Name(std::size_t maxLength) {
-    static const std::u16string reserved[] = {u".ADD", u".save", u"..", u".", u"^", u"^3A", u"x^~0011223344556677"};
+    static const std::u16string reserved[] = {u".ADD", u".save", u"..", u".", u"^", u"^3A", u"x^~0011223344556677",
+                                              std::u16string(1, u'\0'), std::u16string(u"\0Lead", 5),
+                                              std::u16string(u"In\0side", 7), std::u16string(u"Trail\0", 6),
+                                              std::u16string(u"\0se\0ve^00ral\0", 13)};
     if (Chance(8)) return reserved[Below(std::size(reserved))];
     static const std::u16string alphabet = u"\\/:*?\"<>|^~.-_ #%aAbBzZ09\u00E9\u20AC\u4E2D";
     std::size_t length = 1 + Below(12);
@@ -163,7 +167,7 @@ class Generator {
       if (pick < 6 && s.size() + 2 <= length) {
         s += u"\U0001F600";
       } else if (pick < 14) {
-        s += char16_t(1 + Below(31));  // a control character (NUL cannot be passed to the registry)
+        s += char16_t(Below(32));  // a control character, NUL too
       } else if (pick < 16) {
         s += char16_t(0x7F);
       } else {
@@ -226,6 +230,36 @@ class Generator {
   std::mt19937_64 random_;
 };
 
+// The name a listed or shown form stands for: each "^" with two hexadecimal digits after it is
+// the character of that code.
+std::u16string ReadEscapes(const std::u16string& s) {
+  const auto hex = [](char16_t c) { return c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1; };
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == u'^' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+      out += char16_t(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// The real name of an entry from the name its description shows, the name it is listed under and
+// the names planted into its directory. A name holding a NUL is shown escaped as it is listed
+// (without shortening); any other name is shown as it is. Both may read alike (a name that holds
+// "^00" itself): a planted name decides, else the listed form, which escapes each "^" of a name
+// shown as it is, as far as it is not shortened.
+std::u16string RealName(const std::u16string& shown, const std::u16string& listed,
+                        const std::set<std::u16string>& planted) {
+  const std::u16string escaped = ReadEscapes(shown);
+  if (escaped.find(u'\0') == std::u16string::npos) return shown;
+  if (planted.count(escaped) != planted.count(shown)) return planted.count(escaped) ? escaped : shown;
+  const std::u16string head = ReadEscapes(listed.substr(0, listed.find(u"^~")));
+  return escaped.compare(0, head.size(), head) == 0 ? escaped : shown;
+}
+
 // One entry as its description gives it.
 struct Described {
   std::u16string listed;
@@ -244,8 +278,9 @@ class RegistryContentProperty : public test::RegistryTest {
     FindSharedLocations();
   }
 
-  // Every entry of a directory, each copied out and read back.
-  std::vector<Described> Describe(const std::u16string& dir) {
+  // Every entry of a directory, each copied out and read back; the names planted into it tell apart
+  // names that are shown alike.
+  std::vector<Described> Describe(const std::u16string& dir, const std::set<std::u16string>& planted = {}) {
     std::vector<Described> out;
     for (const auto& e : List(dir)) {
       if (!e.directory && (e.name == u".ADD" || e.name == u".SAVE" || e.name == u".RESTORE")) continue;
@@ -261,7 +296,7 @@ class RegistryContentProperty : public test::RegistryTest {
       EXPECT_TRUE(name != std::string::npos && value != std::string::npos && text.size() >= value + 19)
           << ToUtf8(e.name);
       if (name == std::string::npos || value == std::string::npos || text.size() < value + 19) continue;
-      d.realName = FromUtf8(text.substr(name + 14, value - name - 14));
+      d.realName = RealName(FromUtf8(text.substr(name + 14, value - name - 14)), e.name, planted);
       d.value = FromUtf8(text.substr(value + 17, text.size() - value - 19));
       out.push_back(std::move(d));
     }
@@ -290,13 +325,7 @@ class RegistryContentProperty : public test::RegistryTest {
     return out;
   }
   static std::vector<std::u16string> Subkeys(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
-    std::vector<std::u16string> names;
-    RegBackend& r = CurrentRegistry();
-    RegHandle h = 0;
-    if (r.OpenKey(RootOf(root), path, KEY_READ_ | ViewBits(ViewOf(view)), &h) != RS_OK) return names;
-    std::u16string n;
-    for (std::uint32_t i = 0; r.EnumKey(h, i, &n) == RS_OK; ++i) names.push_back(n);
-    r.CloseKey(h);
+    std::vector<std::u16string> names = Reg::SubkeyNames(root, view, path);
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -385,7 +414,10 @@ void RegistryContentProperty::RunCase(std::uint64_t seed, std::size_t* plantedCo
     if (!values.count(id) && !subkeys.count(id)) continue;
     SCOPED_TRACE(ToUtf8(b.type.TypeID));
     const std::u16string dir = u"\\" + b.type.TypeID;
-    const auto entries = Describe(dir);
+    std::set<std::u16string> plantedNames;
+    for (const auto& v : values[id]) plantedNames.insert(v.second);
+    for (const auto& sub : subkeys[id]) plantedNames.insert(sub.name);
+    const auto entries = Describe(dir, plantedNames);
     std::map<std::u16string, int> seen;
     for (const auto& e : entries) ++seen[e.realName];
     const auto find = [&](const std::u16string& real) {

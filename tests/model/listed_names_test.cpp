@@ -1,5 +1,5 @@
 // The listed form of names the host cannot carry: what the README shows, and that every form
-// that is not shortened reads back to its name.
+// that is not shortened reads back to its name; and how the texts show names holding a NUL.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -65,6 +65,40 @@ TEST(ListedNames, RandomNamesReadBackAndNeverHoldWhatTheHostCannotCarry) {
     ASSERT_FALSE(SameName(listed, u".ADD") || SameName(listed, u".SAVE") || SameName(listed, u".RESTORE"));
     ASSERT_EQ(real, RealNameOf(listed));
   }
+}
+
+// The texts show a name holding a NUL as the listing gives it, whole however long, and every other
+// name and path as it is.
+TEST(ShownNames, OnlyNamesHoldingANulAreShownEscaped) {
+  const std::u16string nul(1, u'\0');
+  struct Case {
+    std::u16string real, shown;
+  } names[] = {
+      {u"Tool", u"Tool"},
+      {u"C:\\acc\\tool.exe", u"C:\\acc\\tool.exe"},
+      {u"tab\there^", u"tab\there^"},
+      {u"", u""},
+      {u"Acc" + nul + u"Hidden", u"Acc^00Hidden"},
+      {nul + u"Lead", u"^00Lead"},
+      {nul, u"^00"},
+      {u"C:" + nul + u"\\x^.exe\t", u"C^3A^00^5Cx^5E.exe^09"},
+      {std::u16string(300, u'n') + nul, std::u16string(300, u'n') + u"^00"},
+  };
+  for (const auto& c : names) {
+    EXPECT_EQ(c.shown, ShownName(c.real));
+    if (c.real.find(u'\0') != std::u16string::npos && c.shown.size() <= kMaxListedName) {
+      EXPECT_EQ(ListedForm(c.real), c.shown);
+    }
+  }
+  struct PathCase {
+    std::u16string real, shown;
+  } paths[] = {
+      {u"\\SYSTEM\\Services\\x:y", u"\\SYSTEM\\Services\\x:y"},
+      {u"\\SYSTEM\\Services\\AAA" + nul + u"Nul", u"\\SYSTEM\\Services\\AAA^00Nul"},
+      {u"Software\\K" + nul + u"\\a:b\\" + nul + u"|", u"Software\\K^00\\a:b\\^00^7C"},
+      {u"\\" + nul + u"\\", u"\\^00\\"},
+  };
+  for (const auto& c : paths) EXPECT_EQ(c.shown, ShownPath(c.real));
 }
 
 }  // namespace

@@ -35,23 +35,23 @@ std::u16string ProgramFolder() {
 long g_calls = 0;
 long g_polls = 0;
 
-int32_t KS_CALL InitType(void*, const ks_char*, int32_t, int32_t, int32_t, int32_t, const ks_char*, ks_char*,
-                         int32_t) {
+int32_t KS_CALL InitType(void*, const ks_char*, int32_t, int32_t, int32_t, int32_t, int32_t, const ks_char*, int32_t,
+                         ks_char*, int32_t) {
   ++g_calls;
   return KS_OK;
 }
-int32_t KS_CALL AddValue(void*, const ks_char*, const ks_char*, int32_t* r, ks_char*, int32_t) {
-  ++g_calls;
-  *r = 1;
-  return KS_OK;
-}
-int32_t KS_CALL Scan(void*, const ks_char*, const ks_char*, int32_t, const int32_t*, const ks_char* const*, int32_t* r,
-                     ks_char*, int32_t) {
+int32_t KS_CALL AddValue(void*, const ks_char*, int32_t, const ks_char*, int32_t, int32_t* r, ks_char*, int32_t) {
   ++g_calls;
   *r = 1;
   return KS_OK;
 }
-int32_t KS_CALL AddAll(void*, const ks_char*, int32_t* r, ks_char*, int32_t) {
+int32_t KS_CALL Scan(void*, const ks_char*, int32_t, const ks_char*, int32_t, int32_t, const int32_t*,
+                     const ks_char* const*, const int32_t*, int32_t* r, ks_char*, int32_t) {
+  ++g_calls;
+  *r = 1;
+  return KS_OK;
+}
+int32_t KS_CALL AddAll(void*, const ks_char*, int32_t, int32_t* r, ks_char*, int32_t) {
   ++g_calls;
   *r = 1;
   return KS_OK;

@@ -41,6 +41,13 @@ std::u16string Str(const ks_char* s) {
   return out;
 }
 
+// A string of a routine, with its length: NULs in it are part of it.
+std::u16string Str(const ks_char* s, std::int32_t length) {
+  std::u16string out;
+  for (std::int32_t i = 0; s != nullptr && i < length; ++i) out += char16_t(s[i]);
+  return out;
+}
+
 // The folder of the running test program; the engine library is built next to it.
 std::u16string ProgramFolder() {
 #ifdef _WIN32
@@ -101,37 +108,41 @@ class RecordingHost {
     return KS_FAIL;
   }
 
-  static std::int32_t KS_CALL InitializeType(void* ctx, const ks_char* typeId, std::int32_t rootType,
-                                             std::int32_t editType, std::int32_t valueType, std::int32_t platform,
-                                             const ks_char* defAddr, ks_char* err, std::int32_t errCap) {
+  static std::int32_t KS_CALL InitializeType(void* ctx, const ks_char* typeId, std::int32_t typeIdLength,
+                                             std::int32_t rootType, std::int32_t editType, std::int32_t valueType,
+                                             std::int32_t platform, const ks_char* defAddr, std::int32_t defAddrLength,
+                                             ks_char* err, std::int32_t errCap) {
     try {
       auto& h = Self(ctx);
-      h.calls.push_back({"QInitializeType", {Str(typeId), Str(defAddr)}, {rootType, editType, valueType, platform}});
+      h.calls.push_back({"QInitializeType", {Str(typeId, typeIdLength), Str(defAddr, defAddrLength)},
+                         {rootType, editType, valueType, platform}});
       return h.Finish("QInitializeType", nullptr, err, errCap);
     } catch (...) {
       return KS_FAIL;
     }
   }
-  static std::int32_t KS_CALL AddValue(void* ctx, const ks_char* typeId, const ks_char* valueName,
-                                       std::int32_t* result, ks_char* err, std::int32_t errCap) {
+  static std::int32_t KS_CALL AddValue(void* ctx, const ks_char* typeId, std::int32_t typeIdLength,
+                                       const ks_char* valueName, std::int32_t valueNameLength, std::int32_t* result,
+                                       ks_char* err, std::int32_t errCap) {
     try {
       auto& h = Self(ctx);
-      h.calls.push_back({"QAddValue", {Str(typeId), Str(valueName)}, {}});
+      h.calls.push_back({"QAddValue", {Str(typeId, typeIdLength), Str(valueName, valueNameLength)}, {}});
       return h.Finish("QAddValue", result, err, errCap);
     } catch (...) {
       return KS_FAIL;
     }
   }
-  static std::int32_t KS_CALL ScanForValues(void* ctx, const ks_char* typeId, const ks_char* valueName,
-                                            std::int32_t avCnt, const std::int32_t avTypes[4],
-                                            const ks_char* const avNames[4], std::int32_t* result, ks_char* err,
+  static std::int32_t KS_CALL ScanForValues(void* ctx, const ks_char* typeId, std::int32_t typeIdLength,
+                                            const ks_char* valueName, std::int32_t valueNameLength, std::int32_t avCnt,
+                                            const std::int32_t avTypes[4], const ks_char* const avNames[4],
+                                            const std::int32_t avNameLengths[4], std::int32_t* result, ks_char* err,
                                             std::int32_t errCap) {
     try {
       auto& h = Self(ctx);
-      Call c{"QScanForValues", {Str(typeId), Str(valueName)}, {avCnt}};
+      Call c{"QScanForValues", {Str(typeId, typeIdLength), Str(valueName, valueNameLength)}, {avCnt}};
       for (int i = 0; i < 4; ++i) {
         c.num.push_back(avTypes[i]);
-        c.text.push_back(Str(avNames[i]));
+        c.text.push_back(Str(avNames[i], avNameLengths[i]));
       }
       h.calls.push_back(c);
       return h.Finish("QScanForValues", result, err, errCap);
@@ -139,11 +150,11 @@ class RecordingHost {
       return KS_FAIL;
     }
   }
-  static std::int32_t KS_CALL AddAllValues(void* ctx, const ks_char* typeId, std::int32_t* result, ks_char* err,
-                                           std::int32_t errCap) {
+  static std::int32_t KS_CALL AddAllValues(void* ctx, const ks_char* typeId, std::int32_t typeIdLength,
+                                           std::int32_t* result, ks_char* err, std::int32_t errCap) {
     try {
       auto& h = Self(ctx);
-      h.calls.push_back({"QAddAllValues", {Str(typeId)}, {}});
+      h.calls.push_back({"QAddAllValues", {Str(typeId, typeIdLength)}, {}});
       return h.Finish("QAddAllValues", result, err, errCap);
     } catch (...) {
       return KS_FAIL;
@@ -466,6 +477,33 @@ TEST_F(EngineLibraryTest, StringIsTheUnicodeStringType) {
   EXPECT_EQ(host_.calls[2].text[2], u"\u263D");
   EXPECT_EQ(host_.calls[2].num, (std::vector<std::int32_t>{1, 3, 0, 0, 0}));
   EXPECT_EQ(host_.calls[3].text, (std::vector<std::u16string>{u"\u263A", u"\u263E"}));
+}
+
+// A NUL (#0) is a character of a script's string like any other: every routine's strings reach
+// the host whole, with their lengths, wherever the NULs stand and however the strings were built.
+TEST_F(EngineLibraryTest, StringsHoldingNulsReachTheHostWhole) {
+  ASSERT_EQ(Run("var s: String; r: ADD_VAL_REC;\n"
+                "begin\n"
+                "  s := 'Acc' + #0 + 'Hidden';\n"
+                "  QAddValue(#0'T', s);\n"
+                "  QInitializeType('Ty'#0, RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, '\\Software\\K'#0'ey');\n"
+                "  r.ValName := #0#0; r.ValType := VAL_STRING;\n"
+                "  QScanForValues(#0, 'Start'#0, 4, VAL_STRING, 'A'#0'B', VAL_STRING, '', r.ValType, r.ValName,\n"
+                "    VAL_INTEGER, Copy(s, 3, 3));\n"
+                "  QAddAllValues(#0'All'#0);\n"
+                "  QAddValue('', #0 + '\xE9');\n"
+                "end."),
+            KS_RUN_OK)
+      << Narrow(Message());
+  ASSERT_EQ(host_.calls.size(), 5u);
+  const auto whole = [](const char16_t* s, std::size_t n) { return std::u16string(s, n); };
+  EXPECT_EQ(host_.calls[0].text, (std::vector<std::u16string>{whole(u"\0T", 2), whole(u"Acc\0Hidden", 10)}));
+  EXPECT_EQ(host_.calls[1].text, (std::vector<std::u16string>{whole(u"Ty\0", 3), whole(u"\\Software\\K\0ey", 14)}));
+  EXPECT_EQ(host_.calls[2].text, (std::vector<std::u16string>{whole(u"\0", 1), whole(u"Start\0", 6),
+                                                              whole(u"A\0B", 3), u"", whole(u"\0\0", 2),
+                                                              whole(u"c\0H", 3)}));
+  EXPECT_EQ(host_.calls[3].text, (std::vector<std::u16string>{whole(u"\0All\0", 5)}));
+  EXPECT_EQ(host_.calls[4].text, (std::vector<std::u16string>{u"", whole(u"\0\u00E9", 2)}));
 }
 
 TEST_F(EngineLibraryTest, SyntaxErrorReportsEveryMessageInOrder) {

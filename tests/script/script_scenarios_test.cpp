@@ -414,6 +414,113 @@ TEST_F(ScriptTest, ValuesOfAnotherTypeInAMultiStringLocationEndNoRun) {
   }
 }
 
+// A script's names may hold NULs (#0): the routines take them whole, with the key paths and the
+// type's identifier, and every export reaches what they add. A value or key named like the part
+// before the NUL is another one.
+class ScriptNulNamesTest : public ScriptTest {
+ protected:
+  void SetUp() override {
+    ScriptTest::SetUp();
+    Own(RT_HKCU, WOW64_64, kKey);
+    Own(RT_HKCU, WOW64_64, NulKey());
+    Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden"), u"hidden");
+    Reg::Str(RT_HKCU, WOW64_64, NulKey(), u"Acc", u"decoy");
+    Reg::Str(RT_HKCU, WOW64_64, kKey, Whole(u"Acc\0Hidden"), u"wrong key");
+    Reg::Str(RT_HKCU, WOW64_64, kKey, u"Acc", u"wrong key");
+    Reg::Str(RT_HKCU, WOW64_64, Sub(), Whole(u"Key\0X"), u"k");
+    Reg::Str(RT_HKCU, WOW64_64, Sub(), u"Key", u"wrong");
+    Reg::Str(RT_HKCU, WOW64_64, Sub(), Whole(u"Extra\0"), u"e");
+    folder = test::ScratchFolder();
+    Script("begin\n"
+           "  QInitializeType('NUL'#0'TYPE', RT_HKCU, ET_MUST, VAL_STRING, WOW64_64, '\\Software\\KestrowScript'#0'Nul');\n"
+           "  QAddValue('NUL'#0'TYPE', 'Acc'#0'Hidden');\n"
+           "  QAddValue('NUL'#0'TYPE', 'Acc');\n"
+           "  if QAddValue('NUL', 'Acc') then RaiseException(erCustomError, 'found by the cut name');\n"
+           "  QInitializeType('ALLNUL', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\\Software\\KestrowScript'#0'Nul');\n"
+           "  QAddAllValues('ALLNUL');\n"
+           "  QInitializeType('SCANNUL', RT_HKCU, ET_OPTIONAL, VAL_STRING, WOW64_64, '\\Software\\KestrowScript'#0'Nul');\n"
+           "  QScanForValues('SCANNUL', 'Key'#0'X', 1, VAL_STRING, 'Extra'#0, VAL_INTEGER, '', VAL_INTEGER, '',\n"
+           "    VAL_INTEGER, '');\n"
+           "end.\n");
+  }
+
+  template <std::size_t N>
+  static std::u16string Whole(const char16_t (&s)[N]) {
+    return std::u16string(s, N - 1);
+  }
+  static std::u16string NulKey() { return kKey + Whole(u"\0Nul"); }
+  static std::u16string Sub() { return NulKey() + u"\\" + Whole(u"s\0one"); }
+  // The description of an entry copied out, and one line of it.
+  std::string CopyOut(const std::u16string& path) {
+    auto r = test::W(path), l = test::W(folder + u"entry.txt");
+    // Each description replaces the last one in the same local file.
+    if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK) return "not copied";
+    return test::ReadLocal(folder + u"entry.txt").value_or("no file");
+  }
+  static std::string Line(const std::string& description, const std::string& key) {
+    const auto at = description.find("\r\n" + key + ": ");
+    if (at == std::string::npos) return "no line " + key;
+    const auto from = at + key.size() + 4;
+    return description.substr(from, description.find("\r\n", from) - from);
+  }
+
+  static inline const std::u16string kKey = u"Software\\KestrowScript";
+  std::u16string folder;
+};
+
+TEST_F(ScriptNulNamesTest, RoutinesTakeNamesWithANulWhole) {
+  const auto root = Root();
+  EXPECT_TRUE(Errors().empty()) << ToUtf8(Errors().empty() ? u"" : Errors()[0].text);
+  ASSERT_EQ(49u, root.size());
+  EXPECT_EQ((std::vector<std::u16string>{u"NUL^00TYPE", u"ALLNUL", u"SCANNUL"}),
+            std::vector<std::u16string>(root.begin() + 46, root.end()));
+
+  EXPECT_EQ(With({u"Acc^00Hidden", u"Acc"}), Names(List(u"\\NUL^00TYPE")));
+  const std::string hidden = CopyOut(u"\\NUL^00TYPE\\Acc^00Hidden");
+  EXPECT_EQ(std::string::npos, hidden.find('\0'));
+  EXPECT_EQ("\\Software\\KestrowScript^00Nul", Line(hidden, "Path"));
+  EXPECT_EQ("Acc^00Hidden", Line(hidden, "Value name"));
+  EXPECT_EQ("hidden", Line(hidden, "Current value"));
+  EXPECT_EQ("decoy", Line(CopyOut(u"\\NUL^00TYPE\\Acc"), "Current value"));
+  std::vector<char> buf(256, 'x');
+  auto p = test::W(u"\\NUL^00TYPE\\Acc");
+  ASSERT_EQ(ft_string, Plugin().FsContentGetValueW(p.data(), 0, 0, buf.data(), 256, 0));
+  EXPECT_EQ("NUL^00TYPE", std::string(buf.data()));
+
+  // The registry decides the order of the values (Wine sorts them).
+  auto all = Names(List(u"\\ALLNUL"));
+  std::sort(all.begin() + 3, all.end());
+  EXPECT_EQ(With({u"Acc", u"Acc^00Hidden"}), all);
+  EXPECT_EQ("hidden", Line(CopyOut(u"\\ALLNUL\\Acc^00Hidden"), "Current value"));
+
+  EXPECT_EQ(With({u"s^00one"}), Names(List(u"\\SCANNUL")));
+  EXPECT_EQ((std::vector<std::u16string>{u"Key^00X", u"Extra^00"}), Names(List(u"\\SCANNUL\\s^00one")));
+  const std::string key = CopyOut(u"\\SCANNUL\\s^00one\\Key^00X");
+  EXPECT_EQ("\\Software\\KestrowScript^00Nul\\s^00one", Line(key, "Path"));
+  EXPECT_EQ("k", Line(key, "Current value"));
+  EXPECT_EQ("e", Line(CopyOut(u"\\SCANNUL\\s^00one\\Extra^00"), "Current value"));
+}
+
+TEST_F(ScriptNulNamesTest, AKeyNamedWithANulIsSavedAndRestored) {
+  Root();
+  // Not "nul.kscrkey": Windows takes that for its NUL device.
+  const std::u16string keyFile = folder + u"saved.kscrkey";
+  auto r = test::W(u"\\ALLNUL\\.SAVE"), l = test::W(keyFile);
+  ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+  Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden"), u"changed");
+  Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"\0Added"), u"added");
+  test::Recorded().Reset();
+  auto remote = test::W(u"\\ALLNUL\\saved.kscrkey");
+  EXPECT_EQ(FS_FILE_OK, Plugin().FsPutFileW(l.data(), remote.data(), 0));
+  ASSERT_EQ(1u, test::Recorded().requests.size());
+  EXPECT_EQ(u"Do you want to restore key \\Software\\KestrowScript^00Nul?", test::Recorded().requests[0].text);
+  EXPECT_EQ(std::optional<std::u16string>(u"hidden"), Reg::Text(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden")));
+  EXPECT_FALSE(Reg::Get(RT_HKCU, WOW64_64, NulKey(), Whole(u"\0Added")));
+  EXPECT_EQ(std::optional<std::u16string>(u"k"), Reg::Text(RT_HKCU, WOW64_64, Sub(), Whole(u"Key\0X")));
+  EXPECT_EQ(std::optional<std::u16string>(u"wrong key"), Reg::Text(RT_HKCU, WOW64_64, kKey, Whole(u"Acc\0Hidden")));
+  platform::DeleteFileIfExists(keyFile);
+}
+
 TEST_F(ScriptTest, TheSampleScriptRuns) {
   std::string sample;
   ASSERT_TRUE(platform::ReadWholeFile(u"Z:" + FromUtf8(KESTROW_SAMPLE_SCRIPT), sample));

@@ -6,13 +6,7 @@
 namespace kestrow::test {
 
 bool DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name) {
-  RegBackend& r = CurrentRegistry();
-  RegHandle h = 0;
-  if (r.OpenKey(RootOf(root), path, KEY_ALL_ACCESS_ | ViewBits(ViewOf(view)), &h) != RS_OK)
-    return false;
-  const bool ok = r.DeleteValue(h, name) == RS_OK;
-  r.CloseKey(h);
-  return ok;
+  return Reg::DeleteValue(root, view, path, name);
 }
 
 void Planted::CreateKeys(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {

@@ -1,5 +1,7 @@
 // Seeding and reading the registry the plugin under test sees, on every platform through the
-// same calls: the in-memory registry natively, the real one under Wine.
+// same calls: the in-memory registry natively, the real one under Wine. Names may hold NULs
+// anywhere (in a value's name, in any key of a path): under Wine the fixture reaches those
+// through ntdll's counted names itself, whatever the backend under test does with them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,7 +31,8 @@ class Reg {
                       const std::u16string& charsWithNuls);
   static void CreateKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static void DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
-  static void DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name);
+  // True when the value was there and went.
+  static bool DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name);
   static bool KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static std::optional<RawValue> Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
                                      const std::u16string& name);
@@ -37,6 +40,7 @@ class Reg {
   static std::optional<std::u16string> Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
                                             const std::u16string& name);
   static std::vector<std::u16string> ValueNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
+  static std::vector<std::u16string> SubkeyNames(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path);
   static std::vector<std::uint8_t> Utf16Bytes(const std::u16string& s, bool withNul = true);
 };
 

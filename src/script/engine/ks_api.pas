@@ -16,7 +16,7 @@ const
   KS_RUN_STOPPED = 3;
   KS_RUN_INTERNAL = 4;
 
-  KS_ENGINE_API_VERSION = 1;
+  KS_ENGINE_API_VERSION = 2;
   KS_MESSAGE_CAPACITY = 1024;
 
 type
@@ -27,14 +27,18 @@ type
   TKsInts4 = array[0..3] of Int32;
   PKsInts4 = ^TKsInts4;
 
-  TKsInitializeType = function(ctx: Pointer; typeId: pks_char; rootType, editType, valueType,
-    platform: Int32; defAddr: pks_char; err: pks_char; errCap: Int32): Int32; cdecl;
-  TKsAddValue = function(ctx: Pointer; typeId, valueName: pks_char; result: PInt32;
+  { The routines' strings go with their lengths in code units: they may hold NULs. }
+  TKsInitializeType = function(ctx: Pointer; typeId: pks_char; typeIdLength: Int32;
+    rootType, editType, valueType, platform: Int32; defAddr: pks_char; defAddrLength: Int32;
     err: pks_char; errCap: Int32): Int32; cdecl;
-  TKsScanForValues = function(ctx: Pointer; typeId, valueName: pks_char; avCnt: Int32;
-    avTypes: PKsInts4; avNames: PKsNames4; result: PInt32;
+  TKsAddValue = function(ctx: Pointer; typeId: pks_char; typeIdLength: Int32;
+    valueName: pks_char; valueNameLength: Int32; result: PInt32;
     err: pks_char; errCap: Int32): Int32; cdecl;
-  TKsAddAllValues = function(ctx: Pointer; typeId: pks_char; result: PInt32;
+  TKsScanForValues = function(ctx: Pointer; typeId: pks_char; typeIdLength: Int32;
+    valueName: pks_char; valueNameLength: Int32; avCnt: Int32;
+    avTypes: PKsInts4; avNames: PKsNames4; avNameLengths: PKsInts4; result: PInt32;
+    err: pks_char; errCap: Int32): Int32; cdecl;
+  TKsAddAllValues = function(ctx: Pointer; typeId: pks_char; typeIdLength: Int32; result: PInt32;
     err: pks_char; errCap: Int32): Int32; cdecl;
   TKsSetConfirmation = function(ctx: Pointer; change, del, add, restore: Int32;
     err: pks_char; errCap: Int32): Int32; cdecl;

@@ -21,7 +21,8 @@
   a Unicode build of the engine. The engine's standard routines (IntToStr,
   Copy, ExceptionParam, ...) were declared before and keep their 8-bit
   strings; the engine converts between both kinds where they meet, through
-  the ANSI code page. }
+  the ANSI code page. A script's string may hold NULs (#0): the routines hand
+  each string to the host with its length, never cut at a NUL. }
 unit ks_engine;
 
 {$H+}
@@ -112,9 +113,9 @@ begin
   TypeId := Stack.GetUnicodeString(-1);
   DefAddr := Stack.GetUnicodeString(-6);
   Err[0] := #0;
-  S.HostCall(S.Host^.initialize_type(S.Host^.ctx, PWideChar(TypeId), Stack.GetInt(-2),
-    Stack.GetInt(-3), Stack.GetInt(-4), Stack.GetInt(-5), PWideChar(DefAddr),
-    @Err[0], KS_ERR_CAPACITY), Err);
+  S.HostCall(S.Host^.initialize_type(S.Host^.ctx, PWideChar(TypeId), Length(TypeId),
+    Stack.GetInt(-2), Stack.GetInt(-3), Stack.GetInt(-4), Stack.GetInt(-5),
+    PWideChar(DefAddr), Length(DefAddr), @Err[0], KS_ERR_CAPACITY), Err);
 end;
 
 { function QAddValue (TypeID, ValueName: String): Boolean }
@@ -133,8 +134,8 @@ begin
   ValueName := Stack.GetUnicodeString(-3);
   R := 0;
   Err[0] := #0;
-  S.HostCall(S.Host^.add_value(S.Host^.ctx, PWideChar(TypeId), PWideChar(ValueName), @R,
-    @Err[0], KS_ERR_CAPACITY), Err);
+  S.HostCall(S.Host^.add_value(S.Host^.ctx, PWideChar(TypeId), Length(TypeId),
+    PWideChar(ValueName), Length(ValueName), @R, @Err[0], KS_ERR_CAPACITY), Err);
   Stack.SetBool(-1, R <> 0);
 end;
 
@@ -145,7 +146,7 @@ var
   S: TKsScript;
   TypeId, ValueName: UnicodeString;
   Names: array[0..3] of UnicodeString;
-  Types: TKsInts4;
+  Types, Lengths: TKsInts4;
   Ptrs: TKsNames4;
   I: Integer;
   R: Int32;
@@ -162,11 +163,13 @@ begin
     Types[I] := Stack.GetInt(-5 - 2 * I);
     Names[I] := Stack.GetUnicodeString(-6 - 2 * I);
     Ptrs[I] := PWideChar(Names[I]);
+    Lengths[I] := Length(Names[I]);
   end;
   R := 0;
   Err[0] := #0;
-  S.HostCall(S.Host^.scan_for_values(S.Host^.ctx, PWideChar(TypeId), PWideChar(ValueName),
-    Stack.GetInt(-4), @Types, @Ptrs, @R, @Err[0], KS_ERR_CAPACITY), Err);
+  S.HostCall(S.Host^.scan_for_values(S.Host^.ctx, PWideChar(TypeId), Length(TypeId),
+    PWideChar(ValueName), Length(ValueName), Stack.GetInt(-4), @Types, @Ptrs, @Lengths, @R,
+    @Err[0], KS_ERR_CAPACITY), Err);
   Stack.SetBool(-1, R <> 0);
 end;
 
@@ -185,7 +188,8 @@ begin
   TypeId := Stack.GetUnicodeString(-2);
   R := 0;
   Err[0] := #0;
-  S.HostCall(S.Host^.add_all_values(S.Host^.ctx, PWideChar(TypeId), @R, @Err[0], KS_ERR_CAPACITY), Err);
+  S.HostCall(S.Host^.add_all_values(S.Host^.ctx, PWideChar(TypeId), Length(TypeId), @R,
+    @Err[0], KS_ERR_CAPACITY), Err);
   Stack.SetBool(-1, R <> 0);
 end;
 

@@ -1,0 +1,61 @@
+#include "registry/shown_names.h"
+
+namespace kestrow {
+
+namespace {
+bool HoldsNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
+const char16_t kHex[] = u"0123456789ABCDEF";
+}  // namespace
+
+bool IsEscapedInNames(char16_t c) {
+  if (c < 0x20 || c == 0x7F) return true;
+  switch (c) {
+    case u'\\':
+    case u'/':
+    case u':':
+    case u'*':
+    case u'?':
+    case u'"':
+    case u'<':
+    case u'>':
+    case u'|':
+    case kNameEscape:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AppendNameEscape(std::u16string& out, char16_t c) {
+  out += kNameEscape;
+  out += kHex[(c >> 4) & 0xF];
+  out += kHex[c & 0xF];
+}
+
+std::u16string ShownName(const std::u16string& name) {
+  if (!HoldsNul(name)) return name;
+  std::u16string out;
+  for (char16_t c : name) {
+    if (IsEscapedInNames(c)) {
+      AppendNameEscape(out, c);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::u16string ShownPath(const std::u16string& path) {
+  if (!HoldsNul(path)) return path;
+  std::u16string out;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path.find(u'\\', start);
+    out += ShownName(path.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start));
+    if (end == std::u16string::npos) return out;
+    out += u'\\';
+    start = end + 1;
+  }
+}
+
+}  // namespace kestrow
