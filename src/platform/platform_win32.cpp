@@ -269,7 +269,14 @@ void* LoadPluginIcon(const std::u16string& name, IconSize size) {
   const bool small = size == IconSize::Small;
   const int cx = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
   const int cy = GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
-  return LoadImageW(g_module, W(name), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR);
+  // Under Wine a load made on one thread while another thread runs a dialog fails now and then,
+  // with no error set (a few loads in ten thousand, now and then twice in a row); a later attempt
+  // loads the icon.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (attempt) Sleep(1);
+    if (HANDLE icon = LoadImageW(g_module, W(name), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR)) return icon;
+  }
+  return nullptr;
 }
 
 }  // namespace kestrow::platform
