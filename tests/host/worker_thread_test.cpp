@@ -52,7 +52,8 @@ MainThread ListAndEdit() {
     const std::size_t run = List(u"\\HKCU_RUN64").size();
     const std::size_t svc = List(u"\\HKLM_SERV64\\KestrowWorkerSvc").size();
     m.listings += 2;
-    if (run < 5 || run > 6 || svc != 5) m.wrong.push_back("listed " + std::to_string(run) + " and " + std::to_string(svc));
+    if (run < 5 || run > 6 || svc != 5)
+      m.wrong.push_back("listed " + std::to_string(run) + " and " + std::to_string(svc));
     auto local = W(u"C:\\Tools\\Added.exe"), added = W(u"\\HKCU_RUN64\\Added.exe");
     auto addedEntry = W(u"\\HKCU_RUN64\\Added"), beta = W(u"\\HKCU_RUN64\\Beta");
     if (round % 2 == 0) {
@@ -119,7 +120,8 @@ TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdi
             wrong.push_back(test::Utf8Of(a.path) + ": value " + value.data());
         }
         KS_HICON icon = nullptr;
-        const std::int32_t r = Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
+        const std::int32_t r =
+            Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
         ++iconCalls;
         if (r == FS_ICON_EXTRACTED_DESTROY) Release(icon);
         if (a.icon >= 0 && r != a.icon) wrong.push_back(test::Utf8Of(a.path) + ": icon result " + std::to_string(r));
