@@ -10,6 +10,19 @@
 
 namespace kestrow {
 
+// What Seal works out once for the lookups: the listed name of every node (by its place in
+// Memory), where each node sits, the type directories, and each directory's entries by their
+// listed names with "a".."z" folded (the name rule), the first of a name kept.
+struct TItemTree::Index {
+  std::vector<std::u16string> listed;
+  std::unordered_map<const TMemItem*, std::size_t> place;
+  std::vector<const TMemItem*> roots;
+  std::unordered_map<const TMemItem*, std::unordered_map<std::u16string, const TMemItem*>> byName;
+};
+
+TItemTree::TItemTree() = default;
+TItemTree::~TItemTree() = default;
+
 std::unique_ptr<TItemTree> TItemTree::Clone() const {
   auto copy = std::make_unique<TItemTree>();
   copy->ItemTypes = ItemTypes;
@@ -24,6 +37,7 @@ std::unique_ptr<TItemTree> TItemTree::Clone() const {
     copied[n.get()] = node.get();
     copy->Memory.push_back(std::move(node));
   }
+  copy->Seal();
   return copy;
 }
 
@@ -49,6 +63,11 @@ const TItemType* TItemTree::ItemTypeSearch(const std::u16string& TypeID) const {
 }
 
 const TMemItem* TItemTree::FindRootDirectoryByType(const TItemType& Value) const {
+  if (index_) {
+    for (const TMemItem* n : index_->roots)
+      if (n->ItemType.TypeID == Value.TypeID) return n;
+    return nullptr;
+  }
   for (const auto& n : Memory)
     if (n->Parent == nullptr && n->ElementType == ELT_DIRECTORY && n->ItemType.TypeID == Value.TypeID) return n.get();
   return nullptr;
@@ -83,10 +102,39 @@ class ListedNames {
   std::map<std::u16string, std::vector<std::u16string>> shortened_;
 };
 
+// The key of a name in a directory's index: equal keys for names equal by the name rule.
+std::u16string Folded(std::u16string name) {
+  for (auto& c : name)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+  return name;
+}
+
 }  // namespace
+
+void TItemTree::Seal() {
+  auto index = std::make_unique<Index>();
+  index->listed.reserve(Memory.size());
+  index->place.reserve(Memory.size());
+  // One pass in Memory order gives each directory's names in the order the linear lookups see
+  // them, counters of shortened forms included.
+  std::unordered_map<const TMemItem*, ListedNames> names;
+  for (std::size_t i = 0; i < Memory.size(); ++i) {
+    const TMemItem& n = *Memory[i];
+    std::u16string listed = names[n.Parent].Of(n);
+    index->byName[n.Parent].emplace(Folded(listed), &n);
+    index->listed.push_back(std::move(listed));
+    index->place.emplace(&n, i);
+    if (!n.Parent && n.ElementType == ELT_DIRECTORY) index->roots.push_back(&n);
+  }
+  index_ = std::move(index);
+}
 
 std::u16string TItemTree::ListedName(const TMemItem& node) const {
   if (node.ElementType == ELT_COMMAND || !NeedsListedForm(node.ValueName)) return node.ValueName;
+  if (index_) {
+    const auto at = index_->place.find(&node);
+    if (at != index_->place.end()) return index_->listed[at->second];
+  }
   ListedNames names;
   for (const auto& n : Memory) {
     if (n.get() == &node) break;
@@ -96,6 +144,12 @@ std::u16string TItemTree::ListedName(const TMemItem& node) const {
 }
 
 const TMemItem* TItemTree::FindElementByName(const TMemItem* Parent, const std::u16string& name) const {
+  if (index_) {
+    const auto dir = index_->byName.find(Parent);
+    if (dir == index_->byName.end()) return nullptr;
+    const auto found = dir->second.find(Folded(name));
+    return found == dir->second.end() ? nullptr : found->second;
+  }
   ListedNames names;
   for (const auto& n : Memory)
     if (n->Parent == Parent && SameName(names.Of(*n), name)) return n.get();

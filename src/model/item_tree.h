@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "model/mem_item.h"
@@ -19,7 +20,8 @@ using TMemoryList = std::vector<std::unique_ptr<TMemItem>>;
 
 class TItemTree {
  public:
-  TItemTree() = default;
+  TItemTree();
+  ~TItemTree();
   TItemTree(const TItemTree&) = delete;
   TItemTree& operator=(const TItemTree&) = delete;
 
@@ -32,8 +34,14 @@ class TItemTree {
   std::chrono::steady_clock::time_point Built{};
   std::uint64_t WritesBefore = 0;
 
-  // A copy of the whole tree whose Parent references point into the copy.
+  // A copy of the whole tree whose Parent references point into the copy, sealed.
   std::unique_ptr<TItemTree> Clone() const;
+  // Ends the building: no node is added or changed after this. The lookups below then answer
+  // from an index made here (each node's listed name, each directory's entries by name) instead
+  // of walking the whole tree, so walking a directory of thousands of entries and looking each up
+  // costs time in proportion to the entries, not to their square. Before it they walk the tree,
+  // as the rebuild and the start-up script need while they add nodes.
+  void Seal();
   // Appends a node and returns it.
   TMemItem* Append(std::unique_ptr<TMemItem> node);
   // Declares a type: adds it to the types and its directory with the three command files to the tree.
@@ -65,6 +73,10 @@ class TItemTree {
   // form read back, or for a shortened form the name of the item listed so. None for a shortened
   // form that names no item.
   std::optional<std::u16string> RealNameFor(const TMemItem& directory, const std::u16string& listed) const;
+
+ private:
+  struct Index;
+  std::unique_ptr<const Index> index_;  // made by Seal
 };
 
 // A published tree, shared by everyone who reads it.

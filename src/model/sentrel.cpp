@@ -42,6 +42,7 @@ TTree TSentrel::Rebuild() {
       ReadStartupStates(*tree);
     } catch (...) {
     }
+    tree->Seal();
     built = std::move(tree);
     Publish(built);
   }

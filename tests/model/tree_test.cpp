@@ -45,6 +45,17 @@ TEST(PathParts, SplitsAtLastSeparator) {
   }
 }
 
+std::u16string Folded(std::u16string s) {
+  for (auto& c : s)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+  return s;
+}
+std::u16string Lower(std::u16string s) {
+  for (auto& c : s)
+    if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+  return s;
+}
+
 class TreeTest : public ::testing::Test {
  protected:
   TItemType Type(const std::u16string& id) {
@@ -202,6 +213,65 @@ TEST_F(TreeTest, ACloneIsAWholeCopyWhoseNodesReferToTheCopy) {
     EXPECT_EQ(copy->Memory[parent].get(), b.Parent) << i;
   }
   EXPECT_EQ(copy->Memory[5].get(), copy->GetElementByFileName(u"\\A\\svc\\Start"));
+}
+
+// The index a sealed tree answers from must give what walking the tree gives, for every node and
+// for names that differ in case, names listed in escaped or shortened form, repeated names,
+// subkey directories and names that are not there.
+TEST_F(TreeTest, ASealedTreeAnswersEveryLookupAsTheUnsealedOne) {
+  const std::u16string longName = std::u16string(300, u'x') + u"1";
+  const std::u16string longName2 = std::u16string(300, u'x') + u"2";
+  Declare(u"ALPHA");
+  Declare(u"beta");
+  Declare(u"ALPHA");  // a second type of the same identifier
+  const TMemItem* alpha = s.Memory[0].get();
+  const TMemItem* beta = s.Memory[4].get();
+  const std::vector<std::u16string> names = {u"Tool", u"tool", u"C:\\acc\\tool.exe", u".ADD", u"..",
+                                             longName,  longName2, u"Tool", u"",      u"^2EADD"};
+  for (const auto& name : names) Add(alpha, ELT_ITEM, name);
+  TMemItem* svc = Add(beta, ELT_DIRECTORY, u"svc|x");
+  Add(svc, ELT_ITEM, u"Start");
+  Add(svc, ELT_ITEM, u"start");
+  TMemItem* other = Add(beta, ELT_DIRECTORY, u"Other");
+  Add(other, ELT_ITEM, u"Start");
+
+  const std::unique_ptr<TItemTree> sealed = s.Clone();
+  auto at = [](const TItemTree& t, const TMemItem* n) -> long {
+    if (!n) return -1;
+    for (std::size_t i = 0; i < t.Memory.size(); ++i)
+      if (t.Memory[i].get() == n) return static_cast<long>(i);
+    return -2;
+  };
+  std::vector<std::u16string> paths = {u"\\", u"\\ALPHA", u"\\alpha", u"\\BETA", u"\\nothing", u"\\ALPHA\\absent",
+                                       u"\\beta\\svc^7Cx\\START", u"\\X\\beta\\Other", u"\\beta\\svc|x"};
+  for (std::size_t i = 0; i < s.Memory.size(); ++i) {
+    const TMemItem& n = *s.Memory[i];
+    const std::u16string listed = s.ListedName(n);
+    EXPECT_EQ(listed, sealed->ListedName(*sealed->Memory[i])) << i;
+    for (const std::u16string& q : {listed, Folded(listed), Lower(listed)})
+      EXPECT_EQ(at(s, s.FindElementByName(n.Parent, q)), at(*sealed, sealed->FindElementByName(
+                                                                           n.Parent ? sealed->Memory[at(s, n.Parent)].get() : nullptr, q)))
+          << i;
+    std::u16string path = u"\\" + listed;
+    for (const TMemItem* p = n.Parent; p; p = p->Parent) path = u"\\" + s.ListedName(*p) + path;
+    paths.push_back(path);
+    paths.push_back(Lower(path));
+  }
+  for (const auto& path : paths) {
+    EXPECT_EQ(at(s, s.GetLastParentByPath(path)), at(*sealed, sealed->GetLastParentByPath(path)));
+    EXPECT_EQ(at(s, s.GetElementByFileName(path)), at(*sealed, sealed->GetElementByFileName(path)));
+    EXPECT_EQ(at(s, s.NodeAt(path)), at(*sealed, sealed->NodeAt(path)));
+  }
+  for (const char16_t* id : {u"ALPHA", u"alpha", u"beta", u"BETA", u"none"})
+    EXPECT_EQ(at(s, s.FindRootDirectoryByType(Type(id))), at(*sealed, sealed->FindRootDirectoryByType(Type(id))));
+  // The listing's step is the same walk either way.
+  for (const TMemItem* dir : {static_cast<const TMemItem*>(nullptr), alpha, beta, static_cast<const TMemItem*>(svc)}) {
+    std::vector<long> a, b;
+    for (auto i = s.FindElement(dir, 0); i; i = s.FindElement(dir, *i + 1)) a.push_back(static_cast<long>(*i));
+    const TMemItem* sdir = dir ? sealed->Memory[at(s, dir)].get() : nullptr;
+    for (auto i = sealed->FindElement(sdir, 0); i; i = sealed->FindElement(sdir, *i + 1)) b.push_back(static_cast<long>(*i));
+    EXPECT_EQ(a, b);
+  }
 }
 
 TEST(SentrelFlags, StartAtTheirDefaults) {
