@@ -1,5 +1,6 @@
 #include "model/description.h"
 
+#include "model/names.h"
 #include "model/sentrel.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -46,9 +47,15 @@ std::u16string DescriptionText(const TMemItem& n) {
 bool FileCreatable(const std::u16string& fileName) { return platform::CreateEmptyFile(fileName); }
 
 bool TSentrel::GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const {
-  const std::u16string text = DescriptionText(Mi);
-  if (!FileCreatable(FileName)) return false;
-  return platform::WriteWholeFile(FileName, "\xEF\xBB\xBF" + ToUtf8(text));
+  const std::string bytes = "\xEF\xBB\xBF" + ToUtf8(DescriptionText(Mi));
+  if (!platform::FileExists(FileName)) return FileCreatable(FileName) && platform::WriteWholeFile(FileName, bytes);
+  // A file that is there is replaced only by a whole description: it is written beside it first
+  // and then put in its place, so a copy that fails leaves the user's file as it was.
+  const auto temp = platform::CreateUniqueFile(FolderPart(FileName), u"kestrow-copy");
+  if (!temp) return false;
+  const bool ok = platform::WriteWholeFile(*temp, bytes) && platform::ReplaceFile(*temp, FileName);
+  if (!ok) platform::DeleteFileIfExists(*temp);
+  return ok;
 }
 
 }  // namespace kestrow

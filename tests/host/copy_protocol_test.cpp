@@ -70,6 +70,8 @@ TEST_F(CopyProtocolTest, AnEntryGoesOntoAnExistingFileOnlyWithTheOverwriteFlag) 
     }
     // A move deletes nothing: the entry is a registry value, not a file.
     EXPECT_TRUE(Reg::Get(RT_HKCU, WOW64_64, test::kRun, u"Tool"));
+    // Nothing else is left in the folder (a description written beside the file first).
+    EXPECT_EQ(std::vector<std::u16string>{u"Tool.txt"}, test::FilesIn(local.substr(0, local.size() - 8)));
   }
   EXPECT_TRUE(test::Recorded().requests.empty());
 }

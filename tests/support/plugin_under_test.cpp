@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -251,6 +252,33 @@ std::optional<std::string> ReadLocal(const std::u16string& path) {
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes)) return std::nullopt;
   return bytes;
+}
+
+std::vector<std::u16string> FilesIn(const std::u16string& folder) {
+  std::vector<std::u16string> names;
+#ifdef _WIN32
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(reinterpret_cast<const wchar_t*>((folder + u"*").c_str()), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::u16string name(reinterpret_cast<const char16_t*>(fd.cFileName));
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+#else
+  std::string native = ToUtf8(folder.substr(2));
+  for (auto& c : native)
+    if (c == '\\') c = '/';
+  if (DIR* d = ::opendir(native.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      struct stat st;
+      if (::stat((native + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(FromUtf8(name));
+    }
+    ::closedir(d);
+  }
+#endif
+  return names;
 }
 
 Callbacks& Recorded() { return g_callbacks; }

@@ -53,6 +53,8 @@ std::u16string LongFolder(std::size_t length);
 std::u16string ScratchFolder();
 // The same, outside the temporary folder (below the working folder).
 std::u16string OutsideTempFolder();
+// The names of the files (not folders) in a local folder ending in "\", in no order.
+std::vector<std::u16string> FilesIn(const std::u16string& folder);
 // The bytes of a local file, or nullopt when it does not exist.
 std::optional<std::string> ReadLocal(const std::u16string& path);
 
