@@ -75,6 +75,16 @@ std::vector<std::u16string> SearchPathFolders();
 // as they are.
 std::u16string ExpandEnvironment(const std::u16string& text, Bitness programs);
 
+// The version strings of a program file: the company and the description of its first
+// translation (empty when the file names none).
+struct VersionStrings {
+  std::u16string CompanyName;
+  std::u16string FileDescription;
+};
+// None when the file cannot be read or holds no version resource. Safe to call from several
+// threads at once.
+std::optional<VersionStrings> ReadVersionStrings(const std::u16string& path);
+
 // Enables or disables a privilege in the process token; true when the platform reported no error.
 bool EnablePrivilege(const std::u16string& name, bool enable);
 
