@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
+
 #include "platform/pe_version.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -16,6 +23,13 @@ namespace {
 using platform::VersionStrings;
 
 std::u16string Probe(const char16_t* name) { return FromUtf8(KESTROW_VERSION_PROBES) + u"\\" + name; }
+
+// A name in the temporary folder.
+std::u16string Temp(const std::u16string& name) {
+  std::u16string folder = platform::SystemTempPath();
+  if (!folder.empty() && folder.back() == u'\\') folder.pop_back();
+  return folder + u"\\" + name;
+}
 
 std::string Describe(const std::optional<VersionStrings>& v) {
   if (!v) return "(none)";
@@ -52,7 +66,7 @@ TEST(VersionStrings, TheProbesReadByBothReaders) {
 }
 
 TEST(VersionStrings, NoStringsWithoutAProgramFile) {
-  const std::u16string text = platform::SystemTempPath() + u"kestrow-version-text.txt";
+  const std::u16string text = Temp(u"kestrow-version-text.txt");
   ASSERT_TRUE(platform::WriteWholeFile(text, "MZ but nothing else"));
   for (const std::u16string& path : {Probe(u"missing.exe"), FromUtf8(KESTROW_VERSION_PROBES), text})
     EXPECT_EQ("(none)", Describe(platform::ReadVersionStrings(path))) << ToUtf8(path);
@@ -75,7 +89,7 @@ TEST(VersionStrings, TruncatedImages) {
   }
   // The platform's reader on truncated files.
   const std::vector<std::uint8_t> whole = Bytes(Probe(u"probe64.exe"));
-  const std::u16string file = platform::SystemTempPath() + u"kestrow-version-cut.exe";
+  const std::u16string file = Temp(u"kestrow-version-cut.exe");
   for (std::size_t n : {std::size_t(0), std::size_t(64), std::size_t(300), whole.size() / 2, whole.size() - 100,
                         whole.size() - 1}) {
     ASSERT_TRUE(platform::WriteWholeFile(file, std::string(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n))));
@@ -201,6 +215,39 @@ TEST(VersionStrings, HostileResources) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.expected, Describe(platform::VersionStringsOfResource(c.block.data(), c.block.size()))) << c.name;
+}
+
+// A program in System32 and another of the same name in SysWOW64: each is read where the system
+// itself has it, by the 64-bit and by the 32-bit build (natively in a Windows folder of its own).
+TEST(VersionStrings, EachSystemFolderAsTheSystemSeesIt) {
+#ifndef _WIN32
+  const std::u16string windows = Temp(u"kestrow-version-windows");
+  const char* before = std::getenv("SystemRoot");
+  const bool wasSet = before != nullptr;
+  const std::string saved = wasSet ? before : "";
+  ::setenv("SystemRoot", ToUtf8(windows).c_str(), 1);
+  for (const std::u16string& folder : {windows, windows + u"\\System32", windows + u"\\SysWOW64"}) {
+    std::string native = ToUtf8(folder.substr(2));  // "Z:\tmp\x" is "/tmp/x"
+    for (auto& c : native)
+      if (c == '\\') c = '/';
+    ::mkdir(native.c_str(), 0755);
+  }
+#endif
+  const std::u16string name = u"\\kestrow-probe-" + FromUtf8(std::to_string(platform::ProcessId())) + u".exe";
+  const std::u16string in64 = platform::SystemFolder(platform::Bitness::Bits64) + name;
+  const std::u16string in32 = platform::SystemFolder(platform::Bitness::Bits32) + name;
+  ASSERT_NE(in64, in32);
+  const std::vector<std::uint8_t> image64 = Bytes(Probe(u"probe64.exe")), image32 = Bytes(Probe(u"probe32.exe"));
+  ASSERT_TRUE(platform::WriteWholeFile(platform::PathPastRedirection(in64), std::string(image64.begin(), image64.end())));
+  ASSERT_TRUE(platform::WriteWholeFile(platform::PathPastRedirection(in32), std::string(image32.begin(), image32.end())));
+  EXPECT_EQ(kProbes[0].expected, Describe(platform::ReadVersionStrings(in64)));
+  EXPECT_EQ(kProbes[1].expected, Describe(platform::ReadVersionStrings(in32)));
+  EXPECT_TRUE(platform::DeleteFileIfExists(platform::PathPastRedirection(in64)));
+  EXPECT_TRUE(platform::DeleteFileIfExists(platform::PathPastRedirection(in32)));
+#ifndef _WIN32
+  if (wasSet) ::setenv("SystemRoot", saved.c_str(), 1);
+  else ::unsetenv("SystemRoot");
+#endif
 }
 
 TEST(VersionStrings, TwoThreadsAtOnce) {
