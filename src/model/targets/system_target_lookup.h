@@ -1,6 +1,8 @@
 // The answers of the running system: files, folders and the environment through the platform
 // layer, "App Paths" and ServiceDll through registry objects of their own. The folders and PATH
-// are read once, when the object is made; every question after that may come from any thread.
+// are read once, when the object is made. After that, questions about files, folders and the
+// environment may come from any thread; the two registry questions from several threads at once
+// only where the registry backend allows it (advapi32 does, the in-memory registry does not).
 #pragma once
 
 #include "model/targets/target_lookup.h"

@@ -1,6 +1,6 @@
 // The questions the target rules ask of the system: about files, folders and the environment,
 // and two registry values. The rules themselves touch neither the file system nor the registry.
-// Implementations answer from several threads at once.
+// The questions are const: an implementation keeps no state that asking changes.
 #pragma once
 
 #include <optional>
