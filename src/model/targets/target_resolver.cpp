@@ -218,8 +218,8 @@ class Resolver {
   }
 
   // The file a path or name stands for, found or not; none for an empty one.
-  std::optional<Target> Locate(const std::u16string& spec, const std::u16string& extension, Search search) {
-    std::u16string name = Unquoted(spec);
+  std::optional<Target> Locate(const std::u16string& written, const std::u16string& extension, Search search) {
+    std::u16string name = Unquoted(written);
     if (name.empty()) return std::nullopt;
     if (kind_ == LocationKind::ServiceImage) name = KernelPath(name);
     if (!extension.empty() && !HasExtension(name)) name += extension;
