@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrow::platform {
 
@@ -45,6 +46,44 @@ void* LoadPluginIcon(const std::u16string& name, IconSize size);
 // Compares the first prefix.size() characters of text with prefix, ignoring case as the user's
 // default locale does. A prefix longer than the text never matches; an empty prefix always does.
 bool StartsWithIgnoreCase(const std::u16string& text, const std::u16string& prefix);
+
+// The width of the programs that see a path or an environment: the 32-bit world of a 64-bit
+// system (WOW64) or the system's own.
+enum class Bitness : std::uint8_t { Bits32, Bits64 };
+
+// What a path names: nothing, a file or a folder.
+enum class PathKind : std::uint8_t { None, File, Folder };
+
+// The path by which this process reaches what the system itself names so: a 32-bit process on
+// 64-bit Windows, which the system sends to SysWOW64 for a path in System32, reaches the real
+// System32 through "Sysnative". Elsewhere, and for every other path, the path itself.
+std::u16string PathPastRedirection(const std::u16string& path);
+// What the path names, as the system sees it whatever the width of this process.
+PathKind KindOfPath(const std::u16string& path);
+
+// The Windows folder of the system (shared by every session), without a final "\".
+std::u16string WindowsFolder();
+// The System folder that programs of the given width load from: System32 for the system's own
+// programs and on a 32-bit system, SysWOW64 for 32-bit programs on a 64-bit system.
+std::u16string SystemFolder(Bitness programs);
+// True when the system is 64-bit, whatever the width of this process.
+bool Is64BitSystem();
+// The folders of PATH in their order, quotes taken off, empty entries left out.
+std::vector<std::u16string> SearchPathFolders();
+// Environment references ("%NAME%") replaced as a program of the given width sees the
+// environment: its program-files folders differ on a 64-bit system. Names that are not set stay
+// as they are.
+std::u16string ExpandEnvironment(const std::u16string& text, Bitness programs);
+
+// The version strings of a program file: the company and the description of its first
+// translation (empty when the file names none).
+struct VersionStrings {
+  std::u16string CompanyName;
+  std::u16string FileDescription;
+};
+// None when the file cannot be read or holds no version resource. Safe to call from several
+// threads at once.
+std::optional<VersionStrings> ReadVersionStrings(const std::u16string& path);
 
 // Enables or disables a privilege in the process token; true when the platform reported no error.
 bool EnablePrivilege(const std::u16string& name, bool enable);

@@ -2,6 +2,7 @@
 // letter is dropped and "\" becomes "/", as Wine's Z: drive maps the Linux root.
 #include <fcntl.h>
 #include <pthread.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,10 +63,16 @@ std::u16string SystemTempPath() {
 
 std::u16string ModuleFileName() { return g_moduleFileName; }
 
+// As on Windows, the name's case does not matter: an exact match first, then any spelling.
 std::optional<std::u16string> GetEnv(const std::u16string& name) {
-  const char* v = std::getenv(ToUtf8(name).c_str());
-  if (!v) return std::nullopt;
-  return FromUtf8(v);
+  const std::string wanted = ToUtf8(name);
+  if (const char* v = std::getenv(wanted.c_str())) return FromUtf8(v);
+  for (char** e = environ; e && *e; ++e) {
+    const char* eq = std::strchr(*e, '=');
+    if (!eq || static_cast<std::size_t>(eq - *e) != wanted.size()) continue;
+    if (::strncasecmp(*e, wanted.c_str(), wanted.size()) == 0) return FromUtf8(eq + 1);
+  }
+  return std::nullopt;
 }
 
 bool FileExists(const std::u16string& path) {
