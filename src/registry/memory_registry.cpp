@@ -1,5 +1,6 @@
 #include "registry/memory_registry.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -172,7 +173,15 @@ std::shared_ptr<MemoryRegistry::Key> MemoryRegistry::Key::FindSubkey(const std::
   return it == subkeyIndex.end() ? nullptr : it->second;
 }
 
+std::uint64_t MemoryRegistry::Now() {
+  // From the Unix epoch (1970) to the FILETIME epoch (1601): 11644473600 seconds.
+  const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::system_clock::now().time_since_epoch()).count();
+  return std::uint64_t(since1970 / 100) + 116444736000000000ull;
+}
+
 void MemoryRegistry::Key::AddSubkey(std::shared_ptr<Key> k) {
+  Touch();
   subkeyIndex[UpperName(k->name)] = k;
   subkeys.push_back(std::move(k));
 }
@@ -180,6 +189,7 @@ void MemoryRegistry::Key::AddSubkey(std::shared_ptr<Key> k) {
 bool MemoryRegistry::Key::RemoveSubkey(const Key* k) {
   for (auto it = subkeys.begin(); it != subkeys.end(); ++it)
     if (it->get() == k) {
+      Touch();
       subkeyIndex.erase(UpperName(k->name));
       subkeys.erase(it);
       return true;
@@ -193,6 +203,7 @@ MemoryRegistry::Value* MemoryRegistry::Key::FindValue(const std::u16string& n) {
 }
 
 MemoryRegistry::Value& MemoryRegistry::Key::AddValue(const std::u16string& n) {
+  Touch();
   valueIndex[UpperName(n)] = values.size();
   values.push_back(Value{n, 0, {}});
   return values.back();
@@ -201,6 +212,7 @@ MemoryRegistry::Value& MemoryRegistry::Key::AddValue(const std::u16string& n) {
 bool MemoryRegistry::Key::RemoveValue(const std::u16string& n) {
   auto it = valueIndex.find(UpperName(n));
   if (it == valueIndex.end()) return false;
+  Touch();
   values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
   Reindex();
   return true;
@@ -351,6 +363,7 @@ std::int32_t MemoryRegistry::SetValue(RegHandle key, const std::u16string& name,
   if (!v) v = &o->key->AddValue(name);
   v->type = type;
   v->data.assign(data, data + size);
+  o->key->Touch();
   return RS_OK;
 }
 
@@ -397,6 +410,17 @@ std::int32_t MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys,
   if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
   if (subKeys) *subKeys = static_cast<std::uint32_t>(o->key->subkeys.size());
   if (values) *values = static_cast<std::uint32_t>(o->key->values.size());
+  return RS_OK;
+}
+
+std::int32_t MemoryRegistry::QueryKeyTime(RegHandle key, std::uint64_t* lastWrite) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (hook)
+    if (std::int32_t e = hook(RegOp::QueryInfo, u"")) return e;
+  Open* o = Lookup(key);
+  if (!o) return RS_INVALID_HANDLE;
+  if (!(o->granted & KEY_QUERY_VALUE_)) return RS_ACCESS_DENIED;
+  if (lastWrite) *lastWrite = o->key->lastWrite;
   return RS_OK;
 }
 
@@ -490,6 +514,7 @@ std::int32_t MemoryRegistry::CopyTree(RegHandle from, RegHandle to) {
   if (!(source->granted & KEY_QUERY_VALUE_) || !(target->granted & KEY_SET_VALUE_) || !target->key->writable)
     return RS_ACCESS_DENIED;
   CopyInto(*source->key, *target->key);
+  target->key->Touch();
   return RS_OK;
 }
 
@@ -504,6 +529,7 @@ std::int32_t MemoryRegistry::EmptyKey(RegHandle key) {
   o->key->subkeys.clear();
   o->key->values.clear();
   o->key->Reindex();
+  o->key->Touch();
   return RS_OK;
 }
 

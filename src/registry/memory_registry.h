@@ -32,6 +32,9 @@ class MemoryRegistry : public RegBackend {
     bool readable = true;
     bool writable = true;
     bool deleted = false;
+    // When the key was made or last written (a FILETIME in UTC): a value set or deleted, a subkey
+    // added or removed, the key emptied or copied into.
+    std::uint64_t lastWrite = Now();
     // Indexes by upper-cased name, kept in step with the two lists.
     std::unordered_map<std::u16string, std::shared_ptr<Key>> subkeyIndex;
     std::unordered_map<std::u16string, std::size_t> valueIndex;
@@ -43,7 +46,11 @@ class MemoryRegistry : public RegBackend {
     Value& AddValue(const std::u16string& n);
     bool RemoveValue(const std::u16string& n);
     void Reindex();
+    void Touch() { lastWrite = Now(); }
   };
+
+  // The system time as a FILETIME in UTC: 100-nanosecond steps since 1601-01-01.
+  static std::uint64_t Now();
 
   MemoryRegistry();
 
@@ -60,6 +67,7 @@ class MemoryRegistry : public RegBackend {
   std::int32_t EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) override;
   std::int32_t EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) override;
   std::int32_t QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
+  std::int32_t QueryKeyTime(RegHandle key, std::uint64_t* lastWrite) override;
   std::int32_t SaveKey(RegHandle key, const std::u16string& file) override;
   std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) override;
   std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) override;

@@ -67,6 +67,8 @@ class RegBackend {
   virtual std::int32_t EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) = 0;
   virtual std::int32_t EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) = 0;
   virtual std::int32_t QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) = 0;
+  // When the open key was last written (a FILETIME in UTC), as RegQueryInfoKeyW gives it.
+  virtual std::int32_t QueryKeyTime(RegHandle key, std::uint64_t* lastWrite) = 0;
   virtual std::int32_t SaveKey(RegHandle key, const std::u16string& file) = 0;
   virtual std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) = 0;
   // Deletes the key with everything below it (test fixtures and the restore under Wine).

@@ -231,6 +231,12 @@ void TRegistryEx::GetKeyNames(TStringList& List) {
   EnumerateNames(subKeys, List, [&](std::uint32_t i, std::u16string* n) { return reg_.EnumKey(current_.Get(), i, n); });
 }
 
+std::uint64_t TRegistryEx::CurrentKeyTime() {
+  std::uint64_t time = 0;
+  if (!current_ || reg_.QueryKeyTime(current_.Get(), &time) != RS_OK) return 0;
+  return time;
+}
+
 std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* type, std::vector<std::uint8_t>* data) {
   *type = 0;
   data->clear();

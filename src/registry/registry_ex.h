@@ -49,6 +49,9 @@ class TRegistryEx {
   bool DeleteValue(const std::u16string& Name);
   void GetValueNames(TStringList& List);
   void GetKeyNames(TStringList& List);
+  // When the current key was last written (a FILETIME in UTC); 0 when no key is open or the
+  // platform does not say.
+  std::uint64_t CurrentKeyTime();
 
   // The value's stored type and data, read whole however large it is; never raises. The status is
   // RS_OK, RS_FILE_NOT_FOUND when the current key has no such value, or the platform's error.

@@ -123,6 +123,14 @@ std::int32_t Win32Registry::QueryInfoKey(RegHandle key, std::uint32_t* subKeys, 
   return e;
 }
 
+std::int32_t Win32Registry::QueryKeyTime(RegHandle key, std::uint64_t* lastWrite) {
+  FILETIME t{};
+  const LONG e = RegQueryInfoKeyW(H(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, &t);
+  if (lastWrite) *lastWrite = e ? 0 : (std::uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+  return e;
+}
+
 std::int32_t Win32Registry::SaveKey(RegHandle key, const std::u16string& file) {
   return RegSaveKeyExW(H(key), W(file), nullptr, REG_LATEST_FORMAT);
 }

@@ -18,6 +18,7 @@ class Win32Registry : public RegBackend {
   std::int32_t EnumKey(RegHandle key, std::uint32_t index, std::u16string* name) override;
   std::int32_t EnumValue(RegHandle key, std::uint32_t index, std::u16string* name) override;
   std::int32_t QueryInfoKey(RegHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
+  std::int32_t QueryKeyTime(RegHandle key, std::uint64_t* lastWrite) override;
   std::int32_t SaveKey(RegHandle key, const std::u16string& file) override;
   std::int32_t RestoreKey(RegHandle key, const std::u16string& file, std::uint32_t flags) override;
   std::int32_t DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) override;

@@ -2,6 +2,10 @@
 // under Wine): stored byte layouts, views, the read rules and the raised errors.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "platform/errors.h"
 #include "model/sentrel.h"
 #include "registry/memory_registry.h"
@@ -167,6 +171,42 @@ TEST_F(RegistryExTest, ViewsSeparateMachineSoftwareButShareUserSoftware) {
   Own(RT_HKLM, WOW64_32, u"SOFTWARE\\KestrowViewTest");
   EXPECT_TRUE(r32->KeyExists(u"\\SOFTWARE\\KestrowViewTest"));
   EXPECT_FALSE(r64->KeyExists(u"\\SOFTWARE\\KestrowViewTest"));
+}
+
+// A key's last-write time moves with every write to it (a value set or deleted, a subkey made)
+// and stays with every read, on both registries.
+TEST_F(RegistryExTest, AKeysTimeMovesWithEveryWriteAndNoRead) {
+  auto r = Open(WOW64_64);
+  const std::u16string sub = std::u16string(kRun) + u"\\KestrowTimeSub";
+  Own(RT_HKCU, WOW64_64, sub);
+  std::uint64_t last = r->CurrentKeyTime();
+  ASSERT_NE(0u, last);
+  const struct {
+    const char* label;
+    bool writes;
+    std::function<void()> step;
+  } steps[] = {
+      {"a string written", true, [&] { r->WriteString(u"t", u"one"); }},
+      {"a value read", false, [&] { EXPECT_EQ(u"one", r->ReadString(u"t")); }},
+      {"the names listed", false, [&] {
+         TStringList names;
+         r->GetValueNames(names);
+       }},
+      {"the same value written again", true, [&] { r->WriteInteger(u"t", 5); }},
+      {"a subkey made", true, [&] { Reg::CreateKey(RT_HKCU, WOW64_64, sub); }},
+      {"the value deleted", true, [&] { EXPECT_TRUE(r->DeleteValue(u"t")); }},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.label);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    s.step();
+    const std::uint64_t now = r->CurrentKeyTime();
+    if (s.writes) EXPECT_LT(last, now);
+    else EXPECT_EQ(last, now);
+    last = now;
+  }
+  r->CloseKey();
+  EXPECT_EQ(0u, r->CurrentKeyTime());  // no key open
 }
 
 TEST_F(RegistryExTest, KeyPathsAbsoluteAndRelative) {
