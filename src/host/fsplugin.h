@@ -131,8 +131,14 @@ inline constexpr std::int32_t MSGTYPE_IMPORTANTERROR = 6;
 
 inline constexpr std::int32_t ft_nomorefields = 0;
 inline constexpr std::int32_t ft_string = 8;
+// A FILETIME in UTC.
+inline constexpr std::int32_t ft_datetime = 10;
 inline constexpr std::int32_t ft_nosuchfield = -1;
 inline constexpr std::int32_t ft_fileerror = -2;
+inline constexpr std::int32_t ft_fieldempty = -3;
+
+// A find-data time the host shows as no time at all.
+inline constexpr KsFileTime KsNoFileTime{0xFFFFFFFEu, 0xFFFFFFFFu};
 
 inline constexpr KS_BOOL KS_FALSE = 0;
 inline constexpr KS_BOOL KS_TRUE = -1;

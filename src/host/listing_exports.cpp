@@ -20,6 +20,10 @@ void Fill(KsFindDataW* fd, const TItemTree& tree, const TMemItem& node) {
   const std::u16string name = CutUtf16(tree.ListedName(node), KS_MAX_PATH - 1);
   for (std::size_t i = 0; i < name.size(); ++i) fd->cFileName[i] = static_cast<KS_WCHAR>(name[i]);
   fd->cFileName[name.size()] = 0;
+  // When the key the node is read from was last written; no time for what has none.
+  fd->ftLastWriteTime = node.Changed ? KsFileTime{static_cast<KS_DWORD>(node.Changed),
+                                                  static_cast<KS_DWORD>(node.Changed >> 32)}
+                                     : KsNoFileTime;
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ class TMemItem {
   std::u16string ValueName;
   TValue Value;
   TStartupState Startup;  // read for the entries of the Run locations only (model/startup_marks.h)
+  // When the key the node is read from was last written (a FILETIME in UTC), read while scanning;
+  // 0 when it is not known (a command file, a key that could not be opened).
+  std::uint64_t Changed = 0;
   const TMemItem* Parent;  // not owned; null for a type directory
 };
 
@@ -44,6 +47,7 @@ inline TMemItem DetachedCopy(const TMemItem& node) {
   TMemItem copy(node.ElementType, nullptr, node.ItemType, node.Address, node.ValueName);
   copy.Value = node.Value;
   copy.Startup = node.Startup;
+  copy.Changed = node.Changed;
   return copy;
 }
 

@@ -92,9 +92,11 @@ void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
   auto reg = RegistryFor(directory.ItemType, KEY_READ_);
   const std::u16string& address = directory.ItemType.DefAddr;
   const bool opened = reg->KeyExists(address) && reg->OpenKeyReadOnly(address);
+  const std::uint64_t changed = opened ? reg->CurrentKeyTime() : 0;
   std::vector<std::uint8_t> data;
   for (const auto& name : valueNames) {
     auto node = MakeTemplate(directory, name);
+    node->Changed = changed;
     if (!opened || Gone(ReadInto(*reg, *node, data))) node->Value = TValue::Null();
     // A required value is listed whether it is there or not, an optional one only when it is.
     if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) tree.push_back(std::move(node));
@@ -104,12 +106,14 @@ void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
 void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   auto reg = RegistryFor(templ.ItemType, KEY_READ_);
   if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
+  const std::uint64_t changed = reg->CurrentKeyTime();
   TStringList names;
   reg->GetValueNames(names);
   std::vector<std::uint8_t> data;
   for (auto& name : names) {
     if (name.empty()) continue;
     auto node = MakeNode(ELT_ITEM, templ.Parent, templ.ItemType, templ.Address, std::move(name));
+    node->Changed = changed;
     if (Gone(ReadInto(*reg, *node, data))) continue;
     tree.push_back(std::move(node));
   }
@@ -135,7 +139,10 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
     // One subkey whose values cannot be read ends that subkey, not the scan.
     try {
       const std::u16string path = templ.Address + u"\\" + sub;
+      // The subkey's own time dates its directory and every value read from it.
+      const std::uint64_t changed = opened ? reg.CurrentKeyTime() : 0;
       auto item = MakeNode(ELT_ITEM, nullptr, templ.ItemType, path, valueName);
+      item->Changed = changed;
       if (opened) {
         if (Gone(ReadInto(reg, *item, data))) {
           reg.CloseKey();
@@ -145,13 +152,15 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
         item->Value = ValueFromData(item->ItemType.ValueType, reg.LastOpenStatus(), 0, {});
       }
 
-      const TMemItem* parent =
+      TMemItem* parent =
           tree.emplace_back(MakeNode(ELT_DIRECTORY, templ.Parent, templ.ItemType, path, std::move(sub))).get();
+      parent->Changed = changed;
       item->Parent = parent;
       tree.push_back(std::move(item));
 
       for (const auto& extra : extras) {
         auto x = MakeNode(ELT_ITEM, parent, templ.ItemType, path, extra.ValName);
+        x->Changed = changed;
         x->ItemType.ValueType = extra.ValType;
         if (opened) {
           ReadInto(reg, *x, data);

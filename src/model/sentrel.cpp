@@ -42,6 +42,10 @@ TTree TSentrel::Rebuild() {
       ReadStartupStates(*tree);
     } catch (...) {
     }
+    try {
+      DateTypeDirectories(*tree);
+    } catch (...) {
+    }
     tree->Seal();
     built = std::move(tree);
     Publish(built);

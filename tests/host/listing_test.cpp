@@ -68,7 +68,17 @@ TEST_F(ListingTest, FirstEntryRecordIsFilledExactly) {
   EXPECT_NE(nullptr, h);
   EXPECT_EQ(16u, fd.dwFileAttributes);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&fd);
-  for (std::size_t i = 4; i < offsetof(KsFindDataW, cFileName); ++i) ASSERT_EQ(0, bytes[i]) << i;
+  // Of the times only the last write is filled: the time of the location's key, or "no time"
+  // where the registry has no such key.
+  const std::size_t time = offsetof(KsFindDataW, ftLastWriteTime);
+  for (std::size_t i = 4; i < offsetof(KsFindDataW, cFileName); ++i) {
+    if (i >= time && i < time + sizeof(KsFileTime)) continue;
+    ASSERT_EQ(0, bytes[i]) << i;
+  }
+  const bool noTime = fd.ftLastWriteTime.dwHighDateTime == 0xFFFFFFFFu && fd.ftLastWriteTime.dwLowDateTime == 0xFFFFFFFEu;
+  // 2000-01-01 as a FILETIME.
+  const std::uint64_t written = std::uint64_t(fd.ftLastWriteTime.dwHighDateTime) << 32 | fd.ftLastWriteTime.dwLowDateTime;
+  EXPECT_TRUE(noTime || written > 125911584000000000ull) << written;
   const std::u16string first = u"HKLM_WINLOGON32";
   for (std::size_t i = first.size() * 2 + offsetof(KsFindDataW, cFileName); i < sizeof fd; ++i)
     ASSERT_EQ(0, bytes[i]) << i;
