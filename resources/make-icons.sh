@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the plugin's six 32-bit icons from primitives, so they are made the same way on every
+# Draws the plugin's seven 32-bit icons from primitives, so they are made the same way on every
 # build. Each icon holds the sizes below, every one drawn at its own size (never resampled from
 # another), so the host can take the one that matches the display. usage: make-icons.sh OUTPUT_FOLDER
 #
@@ -79,6 +79,9 @@ icon SAVE 'fill #1565c0' 'rect 6 1 10 8' 'poly 3.5 7.5 12.5 7.5 8 12.5' \
 # Restore: an orange arrow up out of a tray.
 icon RESTORE 'fill #ef6c00' 'poly 3.5 6.5 12.5 6.5 8 1.5' 'rect 6 6 10 12' \
   'rect 1 13 15 15' 'rect 1 10 3 15' 'rect 13 10 15 15'
+# A target that is missing: a grey sheet of paper crossed out in red.
+icon MISSING 'fill #757575' 'rect 3 1 13 15' 'fill white' 'rect 4 2 12 14' 'fill #d32f2f' \
+  'poly 2 3.5 3.5 2 14 12.5 12.5 14' 'poly 12.5 2 14 3.5 3.5 14 2 12.5'
 # The plugin's own: a purple tile with a white K.
 icon AAA 'fill #6a1b9a' 'tile 0 0 16 16 3' 'fill white' 'rect 4 3 6 13' \
   'poly 6.5 7.5 10.5 3.5 12.5 3.5 7.5 8.5' 'poly 6.5 8.5 7.5 7.5 12.5 12.5 10.5 12.5'

@@ -7,17 +7,33 @@
 #include "model/description.h"
 #include "model/names.h"
 #include "model/startup_marks.h"
+#include "model/target_cache.h"
 #include "platform/platform.h"
 #include "registry/shown_names.h"
 
 namespace kestrow {
 
 namespace {
-const char* const kFields[] = {"TypeID", "RootType", "EditType", "ValueType", "Address", "ValueName", "Value",
-                               "State"};
-constexpr int kFieldCount = 8;
+// The entry's own fields, then what it starts (worked out when first asked), then when its key
+// was written.
+const char* const kFields[] = {"TypeID",      "RootType",     "EditType",  "ValueType",
+                               "Address",     "ValueName",    "Value",     "State",
+                               "Target",      "Target state", "Publisher", "Description",
+                               "Changed"};
+constexpr int kFieldCount = 13;
+constexpr int kFirstTargetField = 8;
+constexpr int kChangedField = 12;
 
-std::u16string FieldText(const TMemItem& n, int index) {
+std::u16string FieldText(const TItemTree& tree, const TMemItem& n, int index) {
+  if (index >= kFirstTargetField) {
+    const auto targets = tree.Targets().Of(tree, n);
+    switch (index) {
+      case 8: return targets->TargetText();
+      case 9: return targets->StateText();
+      case 10: return targets->Publisher;
+      default: return targets->Description;
+    }
+  }
   switch (index) {
     case 0: return ShownName(n.ItemType.TypeID);
     case 1: return EnumText(n.ItemType.RootType);
@@ -42,9 +58,13 @@ std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, std::int32_t
   const TMemItem* node = tree->NodeAt(path);
   if (!node) return FS_ICON_USEDEFAULT;
   const char16_t* resource = nullptr;
-  if (node->ElementType == ELT_ITEM) {
+  // An entry, or a subkey directory, whose target is missing has an icon of its own.
+  const bool entry = node->ElementType == ELT_ITEM || (node->ElementType == ELT_DIRECTORY && node->Parent);
+  if (entry && tree->Targets().Of(*tree, *node)->Missing()) {
+    resource = u"MISSING";
+  } else if (node->ElementType == ELT_ITEM) {
     resource = node->ItemType.EditType == ET_OPTIONAL ? u"OPTIONAL" : u"MUST";
-  } else {
+  } else if (node->ElementType == ELT_COMMAND) {
     switch (CommandFileOf(name)) {
       case TCommandFile::Add: resource = u"ADD"; break;
       case TCommandFile::Save: resource = u"SAVE"; break;
@@ -68,7 +88,7 @@ std::int32_t TPlugin::ContentGetSupportedField(std::int32_t FieldIndex, char* Fi
     std::memcpy(FieldName, kFields[FieldIndex], n);
     FieldName[n] = '\0';
   }
-  return ft_string;
+  return FieldIndex == kChangedField ? ft_datetime : ft_string;
 }
 
 std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t FieldIndex, void* FieldValue,
@@ -79,8 +99,16 @@ std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t Fie
   const TMemItem* node = tree->GetElementByFileName(FromHost(FileName));
   if (!node) return ft_fileerror;
   if (FieldIndex < 0 || FieldIndex >= kFieldCount) return ft_nosuchfield;
+  if (FieldIndex == kChangedField) {
+    if (!node->Changed) return ft_fieldempty;
+    if (FieldValue && maxlen >= static_cast<std::int32_t>(sizeof(KsFileTime))) {
+      const KsFileTime time{static_cast<KS_DWORD>(node->Changed), static_cast<KS_DWORD>(node->Changed >> 32)};
+      std::memcpy(FieldValue, &time, sizeof time);
+    }
+    return ft_datetime;
+  }
   if (FieldValue && maxlen > 0) {
-    const std::string ansi = platform::AnsiPrefix(platform::ToAnsi(FieldText(*node, FieldIndex)),
+    const std::string ansi = platform::AnsiPrefix(platform::ToAnsi(FieldText(*tree, *node, FieldIndex)),
                                                   static_cast<std::size_t>(maxlen - 1));
     std::memcpy(FieldValue, ansi.data(), ansi.size());
     static_cast<char*>(FieldValue)[ansi.size()] = '\0';

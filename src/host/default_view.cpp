@@ -1,4 +1,5 @@
-// The column view the host shows when the user enters the drive: what starts, and from where.
+// The column view the host shows when the user enters the drive: what starts, whether it is there,
+// who made it, when the entry changed, and from where.
 #include <cstddef>
 #include <string>
 
@@ -9,13 +10,16 @@ namespace kestrow {
 namespace {
 // The host reads "\n" (a backslash and an n, not a line break) between two columns, and
 // "[=<fs>.Field]" for a field of this plugin.
-// Value: the command or file that starts. Address: the key it is read from (at the root, each
-// location's key path). ValueType: how the value is stored (an expanded string, a number, ...).
-// State: whether a Run entry is switched off, and since when.
-const char* const kViewContents = "[=<fs>.Value]\\n[=<fs>.Address]\\n[=<fs>.ValueType]\\n[=<fs>.State]";
-const char* const kViewHeaders = "Value\\nKey\\nValue type\\nState";
-// Name, extension, then one per column; the value is the widest.
-const char* const kViewWidths = "160,40,320,260,110,170";
+// Target state first, beside the name, so that a missing file stands out. Target: the file that
+// starts. Publisher: who made it. Changed: when the entry's key was last written. State: whether
+// a Run entry is switched off, and since when. Value: the command as stored. Address: the key it
+// is read from (at the root, each location's key path).
+const char* const kViewContents =
+    "[=<fs>.Target state]\\n[=<fs>.Target]\\n[=<fs>.Publisher]\\n[=<fs>.Changed]\\n[=<fs>.State]\\n"
+    "[=<fs>.Value]\\n[=<fs>.Address]";
+const char* const kViewHeaders = "Target state\\nTarget\\nPublisher\\nChanged\\nState\\nValue\\nKey";
+// Name, extension, then one per column; the target and the value are the widest.
+const char* const kViewWidths = "160,40,80,260,150,120,110,220,220";
 // No column widened to fill the panel, no horizontal scroll bar.
 const char* const kViewOptions = "-1|0";
 

@@ -7,6 +7,7 @@
 #include "model/command_files.h"
 #include "model/listed_names.h"
 #include "model/names.h"
+#include "model/target_cache.h"
 
 namespace kestrow {
 
@@ -20,7 +21,7 @@ struct TItemTree::Index {
   std::unordered_map<const TMemItem*, std::unordered_map<std::u16string, const TMemItem*>> byName;
 };
 
-TItemTree::TItemTree() = default;
+TItemTree::TItemTree() : targets_(std::make_unique<TTargetCache>()) {}
 TItemTree::~TItemTree() = default;
 
 std::unique_ptr<TItemTree> TItemTree::Clone() const {
@@ -76,6 +77,17 @@ const TMemItem* TItemTree::FindRootDirectoryByType(const TItemType& Value) const
 std::optional<std::size_t> TItemTree::FindElement(const TMemItem* Parent, std::size_t from) const {
   for (std::size_t i = from; i < Memory.size(); ++i)
     if (Memory[i]->Parent == Parent) return i;
+  return std::nullopt;
+}
+
+std::optional<std::size_t> TItemTree::PlaceOf(const TMemItem& node) const {
+  if (index_) {
+    const auto at = index_->place.find(&node);
+    if (at == index_->place.end()) return std::nullopt;
+    return at->second;
+  }
+  for (std::size_t i = 0; i < Memory.size(); ++i)
+    if (Memory[i].get() == &node) return i;
   return std::nullopt;
 }
 

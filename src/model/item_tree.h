@@ -15,6 +15,8 @@
 
 namespace kestrow {
 
+class TTargetCache;
+
 // The item tree as a list of nodes in listing order; a node's Parent says where it lies.
 using TMemoryList = std::vector<std::unique_ptr<TMemItem>>;
 
@@ -54,6 +56,8 @@ class TItemTree {
   // The listing's step: the index of the first node at or after the index from whose parent is
   // Parent (null: the root), or none.
   std::optional<std::size_t> FindElement(const TMemItem* Parent, std::size_t from) const;
+  // The node's index in Memory, or none when it is not a node of this tree.
+  std::optional<std::size_t> PlaceOf(const TMemItem& node) const;
   // The node of the directory listed under the name, or null.
   const TMemItem* FindElementByName(const TMemItem* Parent, const std::u16string& name) const;
   // The directory a listed path names (a type directory or a subkey directory), or null.
@@ -74,9 +78,14 @@ class TItemTree {
   // form that names no item.
   std::optional<std::u16string> RealNameFor(const TMemItem& directory, const std::u16string& listed) const;
 
+  // What the tree's nodes start (model/target_cache.h), worked out when first asked and kept as
+  // long as the tree; any thread may ask.
+  const TTargetCache& Targets() const { return *targets_; }
+
  private:
   struct Index;
   std::unique_ptr<const Index> index_;  // made by Seal
+  std::unique_ptr<TTargetCache> targets_;
 };
 
 // A published tree, shared by everyone who reads it.

@@ -283,9 +283,9 @@ namespace kestrow::platform {
 std::string AnsiPrefix(const std::string& text, std::size_t max) { return text.substr(0, max); }
 // Natively a distinct non-null token per resource and size, so the choice of icon can be tested.
 void* LoadPluginIcon(const std::u16string& name, IconSize size) {
-  static const char16_t* const names[] = {u"OPTIONAL", u"MUST", u"ADD", u"SAVE", u"RESTORE", u"AAA"};
-  static char tokens[2][6];
-  for (int i = 0; i < 6; ++i)
+  static const char16_t* const names[] = {u"OPTIONAL", u"MUST", u"ADD", u"SAVE", u"RESTORE", u"AAA", u"MISSING"};
+  static char tokens[2][7];
+  for (int i = 0; i < 7; ++i)
     if (name == names[i]) return &tokens[size == IconSize::Small ? 0 : 1][i];
   return nullptr;
 }

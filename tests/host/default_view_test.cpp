@@ -107,7 +107,7 @@ TEST(DefaultView, BothExportsGiveOneWellFormedViewOfTheOfferedFields) {
     EXPECT_EQ(std::string::npos, s->find_first_of("\r\n")) << *s;
 
   const std::set<std::string> offered = SupportedFields();
-  ASSERT_EQ(8u, offered.size());
+  ASSERT_EQ(13u, offered.size());
   std::vector<std::string> fields;
   for (const std::string& f : Split(v.contents, "\\n")) {
     const std::string prefix = "[=<fs>.";
@@ -118,10 +118,10 @@ TEST(DefaultView, BothExportsGiveOneWellFormedViewOfTheOfferedFields) {
     fields.push_back(name);
   }
   EXPECT_EQ(fields.size(), std::set<std::string>(fields.begin(), fields.end()).size()) << v.contents;
-  // What starts, first, and the key it starts from.
-  ASSERT_GE(fields.size(), 2u);
-  EXPECT_EQ("Value", fields[0]);
-  EXPECT_EQ("Address", fields[1]);
+  // Whether the target is there, first, so that a missing one stands out; then what starts and
+  // who made it; the date; and the stored value and the key it starts from.
+  EXPECT_EQ((std::vector<std::string>{"Target state", "Target", "Publisher", "Changed", "State", "Value", "Address"}),
+            fields);
 
   const std::vector<std::string> headers = Split(v.headers, "\\n");
   ASSERT_EQ(fields.size(), headers.size()) << v.headers;
@@ -153,7 +153,7 @@ TEST(DefaultView, SmallBuffersAreNeverOverrunAndRefused) {
   struct Case {
     std::int32_t maxlen;
     bool fits;
-  } cases[] = {{-1, false}, {0, false}, {1, false}, {10, false},  // 10: inside "[=<fs>.Value]"
+  } cases[] = {{-1, false}, {0, false}, {1, false}, {10, false},  // 10: inside "[=<fs>.Target state]"
                {L, false},  // the text fills the buffer, its NUL does not fit
                {L + 1, true}};
   for (const Case& c : cases) {

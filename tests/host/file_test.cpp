@@ -381,7 +381,7 @@ TEST_F(FileTest, EveryIconResourceHoldsTheSixSizes) {
                                  reinterpret_cast<LPCWSTR>(Plugin().FsExtractCustomIconW), &dll));
   const auto word = [](const unsigned char* at) { return static_cast<unsigned>(at[0] | at[1] << 8); };
   const auto dword = [&](const unsigned char* at) { return word(at) | word(at + 2) << 16; };
-  for (const wchar_t* name : {L"OPTIONAL", L"MUST", L"ADD", L"SAVE", L"RESTORE", L"AAA"}) {
+  for (const wchar_t* name : {L"OPTIONAL", L"MUST", L"ADD", L"SAVE", L"RESTORE", L"AAA", L"MISSING"}) {
     SCOPED_TRACE(ToUtf8(reinterpret_cast<const char16_t*>(name)));
     HRSRC group = FindResourceW(dll, name, MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_NE(nullptr, group);
@@ -409,14 +409,18 @@ TEST_F(FileTest, ContentColumns) {
   struct Field {
     int index;
     const char* name;
-  } fields[] = {{0, "TypeID"}, {1, "RootType"}, {2, "EditType"}, {3, "ValueType"}, {4, "Address"}, {5, "ValueName"},
-                {6, "Value"}, {7, "State"}};
+    std::int32_t type;
+  } fields[] = {{0, "TypeID", ft_string},        {1, "RootType", ft_string},  {2, "EditType", ft_string},
+                {3, "ValueType", ft_string},     {4, "Address", ft_string},   {5, "ValueName", ft_string},
+                {6, "Value", ft_string},         {7, "State", ft_string},     {8, "Target", ft_string},
+                {9, "Target state", ft_string},  {10, "Publisher", ft_string}, {11, "Description", ft_string},
+                {12, "Changed", ft_datetime}};
   for (const auto& f : fields) {
-    EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(f.index, name, units, sizeof name));
+    EXPECT_EQ(f.type, Plugin().FsContentGetSupportedField(f.index, name, units, sizeof name));
     EXPECT_STREQ(f.name, name);
     EXPECT_STREQ("u!", units);
   }
-  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(8, name, units, sizeof name));
+  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(13, name, units, sizeof name));
   EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(-1, name, units, sizeof name));
   EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(0, name, units, 4));
   EXPECT_STREQ("Typ", name);
@@ -432,8 +436,9 @@ TEST_F(FileTest, ContentColumns) {
   EXPECT_EQ("VAL_STRING", Column(u"\\HKCU_RUN32\\v", 3));
   EXPECT_EQ("C:\\x.exe", Column(u"\\HKCU_RUN32\\v", 6));
   EXPECT_EQ("C:\\", Column(u"\\HKCU_RUN32\\v", 6, 4));
-  EXPECT_EQ("result -1", Column(u"\\HKCU_RUN32\\v", 9));
-  for (int i : {0, 6, 9}) EXPECT_EQ("result -2", Column(u"\\HKCU_RUN32\\nothing", i));
+  EXPECT_EQ("Missing", Column(u"\\HKCU_RUN32\\v", 9));
+  EXPECT_EQ("result -1", Column(u"\\HKCU_RUN32\\v", 13));
+  for (int i : {0, 6, 9, 12, 13}) EXPECT_EQ("result -2", Column(u"\\HKCU_RUN32\\nothing", i));
   List(u"\\HKLM_WINLOGON32");
   EXPECT_EQ("<NULL>", Column(u"\\HKLM_WINLOGON32\\UIHost", 6));
   const std::u16string svc = std::u16string(test::kServices) + u"\\KestrowColSvc";

@@ -27,7 +27,8 @@ using test::W;
 
 const std::u16string kWorkerService = std::u16string(test::kServices) + u"\\KestrowWorkerSvc";
 constexpr auto kRunFor = std::chrono::seconds(3);
-constexpr int kFields = 8;
+constexpr int kFields = 13;
+constexpr int kValueField = 6, kTargetStateField = 9;
 
 void Release(KS_HICON icon) {
 #ifdef _WIN32
@@ -86,20 +87,22 @@ class WorkerThreadTest : public test::RegistryTest {
 struct Asked {
   std::u16string path;
   const char* value;  // the Value column, or null where it may change or be missing
+  const char* state;  // the Target state column, or null where it may change
   std::int32_t icon;  // the icon result, or -1 where it may change
 };
 
 TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdits) {
   const std::vector<Asked> asked = {
-      {u"\\HKCU_RUN64\\Alpha", "C:\\alpha.exe", FS_ICON_EXTRACTED_DESTROY},
-      {u"\\HKCU_RUN64\\Beta", nullptr, -1},  // switched off and on by the main thread
-      {u"\\HKCU_RUN64\\Added", nullptr, -1},  // written and deleted by the main thread
-      {u"\\HKCU_RUN64\\.ADD", "", FS_ICON_EXTRACTED_DESTROY},
-      {u"\\HKCU_RUN64\\.SAVE", "", FS_ICON_EXTRACTED_DESTROY},
-      {u"\\HKCU_RUN64", "", FS_ICON_USEDEFAULT},
-      {u"\\HKLM_SERV64\\KestrowWorkerSvc", "", FS_ICON_USEDEFAULT},
-      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\Start", "2", FS_ICON_EXTRACTED_DESTROY},
-      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\ImagePath", "worker.sys", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64\\Alpha", "C:\\alpha.exe", "Missing", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64\\Beta", nullptr, nullptr, -1},  // switched off and on by the main thread
+      {u"\\HKCU_RUN64\\Added", nullptr, nullptr, -1},  // written and deleted by the main thread
+      {u"\\HKCU_RUN64\\.ADD", "", "", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64\\.SAVE", "", "", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKCU_RUN64", "", "", FS_ICON_USEDEFAULT},
+      // The service's driver is missing: its directory has the icon of a missing target.
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc", "", "Missing", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\Start", "2", "", FS_ICON_EXTRACTED_DESTROY},
+      {u"\\HKLM_SERV64\\KestrowWorkerSvc\\ImagePath", "worker.sys", "Missing", FS_ICON_EXTRACTED_DESTROY},
   };
   ASSERT_EQ(5u, List(u"\\HKCU_RUN64").size());
   std::atomic<bool> stop{false};
@@ -114,10 +117,16 @@ TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdi
           const std::int32_t r =
               Plugin().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
           ++columnCalls;
-          if (a.value && r != ft_string) wrong.push_back(test::Utf8Of(a.path) + ": field " + std::to_string(field) +
-                                                         " gave " + std::to_string(r));
-          if (a.value && r == ft_string && field == 6 && std::string(value.data()) != a.value)
+          // The date of a command file is empty; every other field of a stable entry is there.
+          const std::int32_t expected = field != 12 ? ft_string : a.path.find(u"\\.") != std::u16string::npos
+                                                                      ? ft_fieldempty
+                                                                      : ft_datetime;
+          if (a.value && r != expected)
+            wrong.push_back(test::Utf8Of(a.path) + ": field " + std::to_string(field) + " gave " + std::to_string(r));
+          if (a.value && r == ft_string && field == kValueField && std::string(value.data()) != a.value)
             wrong.push_back(test::Utf8Of(a.path) + ": value " + value.data());
+          if (a.state && r == ft_string && field == kTargetStateField && std::string(value.data()) != a.state)
+            wrong.push_back(test::Utf8Of(a.path) + ": target state " + value.data());
         }
         KS_HICON icon = nullptr;
         const std::int32_t r =

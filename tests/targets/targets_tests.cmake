@@ -64,3 +64,9 @@ if(KESTROW_FUZZ)
            COMMAND ${CMAKE_SOURCE_DIR}/tools/fuzz.sh $<TARGET_FILE:version_fuzz> ${KESTROW_VERSION_FUZZ_SECONDS}
                    ${CMAKE_BINARY_DIR}/version-fuzz-corpus ${KESTROW_VERSION_PROBES})
 endif()
+
+# What entries start, through the exports: the columns, the dates and the icon, with the programs
+# above as the files that are there.
+kestrow_gtest(target_columns_test host/target_columns_test.cpp)
+add_dependencies(target_columns_test version_probes)
+target_compile_definitions(target_columns_test PRIVATE KESTROW_VERSION_PROBES="${_probe_folder}")
