@@ -2,7 +2,8 @@
 # Makes the README's pictures in docs/: the listing as the command-line host prints it, and the
 # edit, add and About dialogs as the host opens them under wine64, on an X server of this run's own.
 # Run after ./tools/run.sh has built the plugin. The Run key of the run prefix gets a value "Tool"
-# and a value "Updater" that is switched off.
+# and a value "Updater" that is switched off, both naming files that are missing, and a value
+# "Notes" naming a program of the system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
@@ -15,6 +16,8 @@ WINEPREFIX="$KESTROW_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
   /d 'C:\Tools\tool.exe' /f >/dev/null 2>&1
 ./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Updater \
   /d 'C:\Tools\updater.exe' /f >/dev/null 2>&1
+./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Notes \
+  /d '"C:\windows\system32\notepad.exe" /s' /f >/dev/null 2>&1
 host --yes attr '\HKCU_RUN64\Updater' +H >/dev/null
 
 text="$(mktemp)"

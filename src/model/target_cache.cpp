@@ -73,8 +73,10 @@ const TMemItem* TTargetCache::StartingValue(const TItemTree& tree, const TMemIte
   const TMemItem* first = nullptr;
   const auto place = tree.PlaceOf(directory);
   if (!place) return nullptr;
-  for (auto at = tree.FindElement(&directory, *place + 1); at; at = tree.FindElement(&directory, *at + 1)) {
-    const TMemItem* n = tree.Memory[*at].get();
+  // A subkey directory's values follow it in the tree, before anything else: the scan of its
+  // location appends them together, and nothing else adds to it.
+  for (std::size_t at = *place + 1; at < tree.Memory.size() && tree.Memory[at]->Parent == &directory; ++at) {
+    const TMemItem* n = tree.Memory[at].get();
     if (n->ElementType != ELT_ITEM) continue;
     if (KindOfLocation(n->Address, n->ValueName) != LocationKind::Other) return n;
     if (!first) first = n;

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,23 @@ T Get(HMODULE m, const char* name) {
     std::exit(2);
   }
   return p;
+}
+
+// A content field's value as text: a string field from the system code page, a date and time
+// field (a FILETIME in UTC) as the local date and time, year first; empty for anything else.
+std::wstring FieldText(int result, const char* buf) {
+  wchar_t wide[2048] = {};
+  if (result == ft_string) {
+    // The columns are ANSI text in the system code page.
+    MultiByteToWideChar(CP_ACP, 0, buf, -1, wide, 2048);
+  } else if (result == ft_datetime) {
+    FILETIME utc, local;
+    std::memcpy(&utc, buf, sizeof utc);
+    SYSTEMTIME t{};
+    if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &t))
+      swprintf(wide, 2048, L"%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  }
+  return wide;
 }
 
 int Usage() {
@@ -173,13 +191,8 @@ int wmain(int argc, wchar_t** argv) {
       if (field(f, name, units, sizeof name) == ft_nomorefields) break;
       char buf[2048] = {};
       int r = value(arg(0), f, 0, buf, sizeof buf, 0);
-      std::printf("%-10s ", name);
-      if (r == ft_string) {
-        // The columns are ANSI text in the system code page.
-        wchar_t wide[2048] = {};
-        MultiByteToWideChar(CP_ACP, 0, buf, -1, wide, 2048);
-        Print(wide);
-      }
+      std::printf("%-13s ", name);
+      if (r == ft_string || r == ft_datetime) Print(FieldText(r, buf).c_str());
       else std::printf("(result %d)", r);
       std::printf("\n");
     }
@@ -219,7 +232,12 @@ int wmain(int argc, wchar_t** argv) {
       indexes.push_back(found);
     }
     auto widthOf = [](const std::wstring& title) -> std::size_t {
-      return title == L"Value" ? 26 : title == L"Key" ? 52 : title == L"State" ? 29 : 12;
+      if (title == L"Target") return 34;
+      if (title == L"Publisher") return 16;
+      if (title == L"Changed") return 19;
+      if (title == L"State") return 29;
+      if (title == L"Value" || title == L"Key") return 26;
+      return 12;
     };
     auto cell = [](const std::wstring& text, std::size_t width) {
       std::wstring t = text.substr(0, width);
@@ -245,10 +263,8 @@ int wmain(int argc, wchar_t** argv) {
       path += fd.cFileName;
       for (std::size_t c = 0; c < indexes.size(); ++c) {
         char buf[2048] = {};
-        wchar_t wide[2048] = {};
-        if (indexes[c] >= 0 && value(&path[0], indexes[c], 0, buf, sizeof buf, 0) == ft_string)
-          MultiByteToWideChar(CP_ACP, 0, buf, -1, wide, 2048);
-        cell(wide, widthOf(titles[c]));
+        const int r = indexes[c] >= 0 ? value(&path[0], indexes[c], 0, buf, sizeof buf, 0) : ft_nosuchfield;
+        cell(FieldText(r, buf), widthOf(titles[c]));
       }
       std::printf("\n");
     } while (next(h, &fd));
