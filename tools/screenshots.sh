@@ -3,7 +3,7 @@
 # edit, add and About dialogs as the host opens them under wine64, on an X server of this run's own.
 # Run after ./tools/run.sh has built the plugin. The Run key of the run prefix gets a value "Tool"
 # and a value "Updater" that is switched off, both naming files that are missing, and a value
-# "Notes" naming a program of the system.
+# "Browser" naming a program of the system with an argument.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KESTROW_CACHE="${KESTROW_CACHE:-$HOME/.cache/kestrow}"
@@ -16,8 +16,9 @@ WINEPREFIX="$KESTROW_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
   /d 'C:\Tools\tool.exe' /f >/dev/null 2>&1
 ./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Updater \
   /d 'C:\Tools\updater.exe' /f >/dev/null 2>&1
-./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Notes \
-  /d '"C:\windows\system32\notepad.exe" /s' /f >/dev/null 2>&1
+./tools/wine-run.sh reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Notes /f >/dev/null 2>&1 || true
+./tools/wine-run.sh reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Browser \
+  /d '"C:\Program Files\Internet Explorer\iexplore.exe" -nohome' /f >/dev/null 2>&1
 host --yes attr '\HKCU_RUN64\Updater' +H >/dev/null
 
 text="$(mktemp)"
@@ -39,12 +40,17 @@ text="$(mktemp)"
 } | tr -d '\r' >"$text"
 # A label takes the text itself (reading it from a file is refused by the usual policy); it reads
 # backslashes and percent signs as escapes, so they are doubled.
-# One label of the whole text exceeds the size the usual policy allows once the wide column view is
-# in it, so the text is drawn in two labels, split before the column view, one under the other.
-split="$(grep -n '^> kestrow_host view' "$text" | cut -d: -f1)"
-label() { sed 's/\\/\\\\/g; s/%/%%/g'; }
-convert -background '#1e1e1e' -fill '#e0e0e0' -font DejaVu-Sans-Mono -pointsize 13 \
-  label:"$(head -n $((split - 1)) "$text" | label)" label:" $(printf '\n')$(tail -n +"$split" "$text" | label)" \
+# A label of many long lines exceeds the size the usual policy allows once the wide column view is
+# in the text, so each line is drawn as a label of its own, one under the other.
+# A label drops the spaces a line begins with: they become no-break spaces.
+label() { sed 's/\\/\\\\/g; s/%/%%/g; :a; s/^\(\(\xc2\xa0\)*\) /\1\xc2\xa0/; ta'; }
+labels=()
+while IFS= read -r line; do
+  # A label of nothing but spaces is no image: an empty line is a strip of the background.
+  if [ -z "${line// /}" ]; then labels+=(-size 1x16 'xc:#1e1e1e' +size); continue; fi
+  labels+=("label:$(printf '%s' "$line" | label)")
+done <"$text"
+convert -background '#1e1e1e' -fill '#e0e0e0' -font DejaVu-Sans-Mono -pointsize 13 "${labels[@]}" \
   -gravity west -append -bordercolor '#1e1e1e' -border 12 docs/listing.png
 rm -f "$text"
 

@@ -232,11 +232,12 @@ int wmain(int argc, wchar_t** argv) {
       indexes.push_back(found);
     }
     auto widthOf = [](const std::wstring& title) -> std::size_t {
-      if (title == L"Target") return 34;
-      if (title == L"Publisher") return 16;
+      if (title == L"Target") return 48;
+      if (title == L"Publisher") return 21;
       if (title == L"Changed") return 19;
       if (title == L"State") return 29;
-      if (title == L"Value" || title == L"Key") return 26;
+      if (title == L"Value") return 26;
+      if (title == L"Key") return 46;
       return 12;
     };
     auto cell = [](const std::wstring& text, std::size_t width) {
