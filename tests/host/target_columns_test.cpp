@@ -310,5 +310,33 @@ TEST_F(TargetColumnsTest, AMissingTargetHasAnIconOfItsOwn) {
   EXPECT_EQ(optional, IconOf(u"\\HKCU_RUN64\\There"));  // asked again
 }
 
+// Two threads ask about the same entries of one listing at once, as the main thread and a host's
+// worker thread do: both get the same answers, whoever works an entry out first.
+TEST_F(TargetColumnsTest, ThreadsAskingAtOnceGetTheSameAnswers) {
+  const std::u16string probe64 = Probe(u"probe64.exe"), missing = Probe(u"kestrow-missing.exe");
+  for (int i = 0; i < 40; ++i) {
+    const std::u16string n = FromUtf8(std::to_string(i));
+    Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Entry" + n, i % 3 ? probe64 + u" /n" + n : missing);
+  }
+  const auto entries = List(u"\\HKCU_RUN64");  // one tree; nothing rebuilds it below
+  const auto ask = [&] {
+    std::vector<std::string> answers;
+    for (const auto& e : entries) {
+      const std::u16string path = test::Join(u"\\HKCU_RUN64", e.name);
+      for (int field : {kTarget, kTargetState, kPublisher, kDescription}) answers.push_back(Column(path, field));
+      answers.push_back(IconOf(path).empty() ? "no icon" : "icon");
+    }
+    return answers;
+  };
+  std::vector<std::string> first, second;
+  std::thread other([&] { second = ask(); });
+  first = ask();
+  other.join();
+  EXPECT_EQ(first, second);
+  ASSERT_EQ(43u * 5, first.size());
+  EXPECT_EQ("Missing", first[3 * 5 + 1]);  // Entry0
+  EXPECT_EQ("Found", first[4 * 5 + 1]);    // Entry1
+}
+
 }  // namespace
 }  // namespace kestrow
