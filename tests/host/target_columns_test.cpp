@@ -162,17 +162,22 @@ TEST_F(TargetColumnsTest, ColumnsOfEntriesWhoseFilesAreThereAreMissingOrNone) {
   EXPECT_EQ(Ansi(u"\"" + probe64 + u"\" /background"), Column(u"\\HKCU_RUN64\\Quoted", 6));
 }
 
-// HKCU\Software is one key in both views, started by the system's own programs; HKLM\SOFTWARE has
-// a 32-bit view of its own, whose System32 is SysWOW64 on a 64-bit system.
+// HKCU\Software and the services are one key in both views, started by the system's own programs;
+// HKLM\SOFTWARE has a 32-bit view of its own, whose System32 is SysWOW64 on a 64-bit system.
 TEST_F(TargetColumnsTest, EachEntryIsResolvedAsItsOwnViewStartsIt) {
   const std::u16string value = u"%SystemRoot%\\System32\\kestrow-none.exe";
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Sys", value, REG_EXPAND_SZ_);
   Reg::Str(RT_HKLM, WOW64_32, test::kRun, u"Sys", value, REG_EXPAND_SZ_);
   Reg::Str(RT_HKLM, WOW64_64, test::kRun, u"Sys", value, REG_EXPAND_SZ_);
+  // A service is one key in both views, started by the 64-bit service control manager.
+  Reg::Dword(RT_HKLM, WOW64_64, kService, u"Start", 3);
+  Reg::Str(RT_HKLM, WOW64_64, kService, u"ImagePath", value, REG_EXPAND_SZ_);
 #ifndef _WIN32
   test::SetEnv("SystemRoot", u"C:\\Windows");  // as Windows sets it
 #endif
-  for (const char16_t* dir : {u"\\HKCU_RUN32", u"\\HKCU_RUN64", u"\\HKLM_RUN32", u"\\HKLM_RUN64"}) List(dir);
+  for (const char16_t* dir : {u"\\HKCU_RUN32", u"\\HKCU_RUN64", u"\\HKLM_RUN32", u"\\HKLM_RUN64", u"\\HKLM_SERV32",
+                              u"\\HKLM_SERV64"})
+    List(dir);
   bool system64 = sizeof(void*) == 8;
 #ifdef _WIN32
   BOOL wow = FALSE;
@@ -191,8 +196,12 @@ TEST_F(TargetColumnsTest, EachEntryIsResolvedAsItsOwnViewStartsIt) {
   const struct {
     const char16_t* path;
     const std::string& tail;
-  } cases[] = {{u"\\HKCU_RUN32\\Sys", own}, {u"\\HKCU_RUN64\\Sys", own}, {u"\\HKLM_RUN32\\Sys", redirected},
-               {u"\\HKLM_RUN64\\Sys", own}};
+  } cases[] = {{u"\\HKCU_RUN32\\Sys", own},
+               {u"\\HKCU_RUN64\\Sys", own},
+               {u"\\HKLM_RUN32\\Sys", redirected},
+               {u"\\HKLM_RUN64\\Sys", own},
+               {u"\\HKLM_SERV32\\KestrowTargetSvc", own},
+               {u"\\HKLM_SERV64\\KestrowTargetSvc", own}};
   for (const auto& c : cases) {
     const std::string target = Column(c.path, kTarget);
     EXPECT_TRUE(endsWith(target, c.tail)) << test::Utf8Of(c.path) << ": " << target;
