@@ -1,11 +1,13 @@
-// The dates of the type directories: the last-write time of each location's key.
-#include "model/sentrel.h"
+#include "model/key_times.h"
+
+#include <unordered_map>
+
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
 namespace kestrow {
 
-void TSentrel::DateTypeDirectories(TItemTree& tree) {
+void DateTypeDirectories(TItemTree& tree) {
   // A value read from the location's own key carries that key's time already; only a directory
   // without one (a location of subkeys, an empty or missing key) opens its key again.
   std::unordered_map<const TMemItem*, std::uint64_t> known;

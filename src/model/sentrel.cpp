@@ -1,6 +1,8 @@
 // The central object's published tree: who holds it, and how a new one replaces it.
 #include "model/sentrel.h"
 
+#include "model/key_times.h"
+
 namespace kestrow {
 
 TSentrel::TSentrel() : tree_(std::make_shared<const TItemTree>()) {}

@@ -78,8 +78,6 @@ class TSentrel {
   void BuildMemory(TItemTree& tree);         // the built-in locations
   // Runs the start-up script, which may add types and values; its reports go to the user given.
   void BuildTemplateMemory(TItemTree& tree, TUserMessages& user);
-  // Dates every type directory with the last-write time of its location's key (model/key_times.cpp).
-  void DateTypeDirectories(TItemTree& tree);
 
   // Writes the node's description into the file; false when the file cannot be written.
   bool GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const;
