@@ -20,7 +20,7 @@ using test::CancelFile;
 using test::Click;
 using test::FileName;
 using test::Key;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::Seen;
 using test::Step;
@@ -60,7 +60,7 @@ class ExecuteTest : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    Plugin();
+    Exports();
     test::Recorded().Reset();
     Own(RT_HKLM, WOW64_64, kService);
   }
@@ -191,7 +191,7 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
     auto verb = test::W(c.verb);
     std::int32_t result = 12345;
     const Seen seen = test::RunAsUser(
-        [&] { result = Plugin().FsExecuteFileW(nullptr, path.data(), verb.data()); }, c.steps, c.screenshot);
+        [&] { result = Exports().FsExecuteFileW(nullptr, path.data(), verb.data()); }, c.steps, c.screenshot);
     for (const auto& p : seen.problems) ADD_FAILURE() << "user: " << p;
     EXPECT_EQ(c.result, result);
     EXPECT_EQ(c.window, seen.windowClass);
@@ -246,7 +246,7 @@ TEST_F(ExecuteTest, ARaisedWriteErrorReachesTheUser) {
     test::Recorded().answers = {true};
     auto path = test::W(c.path), verb = test::W(u"open");
     std::int32_t result = 12345;
-    const Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, path.data(), verb.data()); },
+    const Seen seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, path.data(), verb.data()); },
                                       c.steps);
 #ifndef _WIN32
     memory->hook = nullptr;
@@ -276,7 +276,7 @@ TEST_F(ExecuteTest, BeforeAnyListingNothingIsFound) {
   auto path = test::W(u"\\HKCU_RUN64\\Alpha");
   auto verb = test::W(u"open");
   std::int32_t result = 0;
-  const Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, path.data(), verb.data()); }, {});
+  const Seen seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, path.data(), verb.data()); }, {});
   EXPECT_EQ(FS_EXEC_ERROR, result);
   EXPECT_EQ(0, seen.windows);
   EXPECT_TRUE(test::Recorded().requests.empty());

@@ -23,7 +23,7 @@ namespace {
 
 using test::Click;
 using test::FileName;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::Seen;
 using test::Step;
@@ -37,14 +37,14 @@ std::optional<std::u16string> C(const char16_t* s) { return std::u16string(s); }
 
 std::int32_t Execute(const std::u16string& path, const std::u16string& verb = u"open") {
   auto p = test::W(path), v = test::W(verb);
-  return Plugin().FsExecuteFileW(nullptr, p.data(), v.data());
+  return Exports().FsExecuteFileW(nullptr, p.data(), v.data());
 }
 
 // Saves the key of HKCU_RUN64 as the host's copy command does, and returns the file's bytes.
 std::string SavedByCopy(const std::u16string& file) {
   platform::DeleteFileIfExists(file);
   auto remote = test::W(u"\\HKCU_RUN64\\.SAVE"), local = test::W(file);
-  EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(remote.data(), local.data(), 0, nullptr));
+  EXPECT_EQ(FS_FILE_OK, Exports().FsGetFileW(remote.data(), local.data(), 0, nullptr));
   return test::ReadLocal(file).value_or("(no file)");
 }
 
@@ -52,7 +52,7 @@ class ReentranceTest : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    Plugin();
+    Exports();
     test::Recorded().Reset();
     folder = test::ScratchFolder();
     Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Alpha", u"C:\\alpha.exe");
@@ -166,7 +166,7 @@ TEST_F(ReentranceTest, AListingFromInsideEachRequestChangesNothingTheExportDoes)
       {"copying a file in",
        [] {
          auto local = test::W(u"C:\\Tools\\start.exe"), remote = test::W(u"\\HKCU_RUN64\\start.exe");
-         return Plugin().FsPutFileW(local.data(), remote.data(), 0);
+         return Exports().FsPutFileW(local.data(), remote.data(), 0);
        },
        FS_FILE_OK, u"Do you want to write new value 'start'?",
        [] { EXPECT_EQ(C(u"C:\\Tools\\start.exe"), RunValue(u"start")); }},
@@ -175,7 +175,7 @@ TEST_F(ReentranceTest, AListingFromInsideEachRequestChangesNothingTheExportDoes)
          SavedByCopy(keyFile);
          Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Later", u"C:\\later.exe");
          auto local = test::W(keyFile), remote = test::W(u"\\HKCU_RUN64\\k.kscrkey");
-         return Plugin().FsPutFileW(local.data(), remote.data(), 0);
+         return Exports().FsPutFileW(local.data(), remote.data(), 0);
        },
        FS_FILE_OK, u"Do you want to restore key \\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run?",
        [] {
@@ -221,13 +221,13 @@ TEST_F(ReentranceTest, AWorkerAsksForColumnsAndIconsWhileADialogIsOpen) {
     auto p = test::W(u"\\HKCU_RUN64\\Alpha");
     while (!stop && wrong.size() < 20) {
       char value[256] = {};
-      const std::int32_t r = Plugin().FsContentGetValueW(p.data(), 6, 0, value, sizeof value, 0);
+      const std::int32_t r = Exports().FsContentGetValueW(p.data(), 6, 0, value, sizeof value, 0);
       // The value is written when the dialog closes; the worker may see it from then on.
       const bool known = std::strcmp(value, "C:\\alpha.exe") == 0 || std::strcmp(value, "C:\\alpha.exe /new") == 0;
       if (r != ft_string || !known) wrong.push_back("value: " + std::to_string(r) + " " + value);
       KS_HICON icon = nullptr;
       const std::int32_t extracted =
-          Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
+          Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
       if (extracted != FS_ICON_EXTRACTED_DESTROY) wrong.push_back("icon: " + std::to_string(extracted));
 #ifdef _WIN32
       if (extracted == FS_ICON_EXTRACTED_DESTROY) DestroyIcon(icon);

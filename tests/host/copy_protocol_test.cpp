@@ -10,7 +10,7 @@ namespace kestrow {
 namespace {
 
 using test::List;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -32,7 +32,7 @@ class CopyProtocolTest : public test::RegistryTest {
   }
   static std::int32_t Get(const std::u16string& remote, const std::u16string& local, std::int32_t flags) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), flags, nullptr);
+    return Exports().FsGetFileW(r.data(), l.data(), flags, nullptr);
   }
   static bool IsDescriptionOfTool(const std::optional<std::string>& bytes) {
     return bytes && bytes->find("\r\nValue name: Tool\r\nCurrent value: C:\\tool.exe\r\n") != std::string::npos;

@@ -22,7 +22,7 @@ namespace {
 
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -43,20 +43,20 @@ class FileTest : public test::RegistryTest {
   // As the host copies once its user has allowed an existing file to be written over.
   std::int32_t Get(const std::u16string& remote, const std::u16string& local) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
+    return Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+    return Exports().FsPutFileW(l.data(), r.data(), 0);
   }
   KS_BOOL Delete(const std::u16string& remote) {
     auto r = W(remote);
-    return Plugin().FsDeleteFileW(r.data());
+    return Exports().FsDeleteFileW(r.data());
   }
   std::string Column(const std::u16string& path, int index, int size = 1024) {
     std::vector<char> buf(static_cast<std::size_t>(size) + 8, 'x');
     auto p = W(path);
-    const std::int32_t r = Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), size, 0);
+    const std::int32_t r = Exports().FsContentGetValueW(p.data(), index, 0, buf.data(), size, 0);
     if (r != ft_string) return "result " + std::to_string(r);
     EXPECT_EQ('x', buf[static_cast<std::size_t>(size)]);
     return std::string(buf.data());
@@ -312,7 +312,7 @@ TEST_F(FileTest, IconsPerNodeKind) {
   for (const auto& c : cases) {
     KS_HICON icon = nullptr;
     auto p = W(c.path);
-    EXPECT_EQ(c.result, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(c.result, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
     EXPECT_EQ(c.result == FS_ICON_EXTRACTED_DESTROY, icon != nullptr);
     icons.push_back(icon);
   }
@@ -354,7 +354,7 @@ TEST_F(FileTest, IconSizeFollowsTheExtractFlags) {
       SCOPED_TRACE(r.flags);
       KS_HICON icon = nullptr;
       auto p = W(path);
-      ASSERT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), r.flags, &icon));
+      ASSERT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), r.flags, &icon));
       ASSERT_NE(nullptr, icon);
 #ifdef _WIN32
       const std::pair<long, long> expected{GetSystemMetrics(r.small ? SM_CXSMICON : SM_CXICON),
@@ -378,7 +378,7 @@ TEST_F(FileTest, IconSizeFollowsTheExtractFlags) {
 TEST_F(FileTest, EveryIconResourceHoldsTheSixSizes) {
   HMODULE dll = nullptr;
   ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 reinterpret_cast<LPCWSTR>(Plugin().FsExtractCustomIconW), &dll));
+                                 reinterpret_cast<LPCWSTR>(Exports().FsExtractCustomIconW), &dll));
   const auto word = [](const unsigned char* at) { return static_cast<unsigned>(at[0] | at[1] << 8); };
   const auto dword = [&](const unsigned char* at) { return word(at) | word(at + 2) << 16; };
   for (const wchar_t* name : {L"OPTIONAL", L"MUST", L"ADD", L"SAVE", L"RESTORE", L"AAA"}) {
@@ -412,13 +412,13 @@ TEST_F(FileTest, ContentColumns) {
   } fields[] = {{0, "TypeID"}, {1, "RootType"}, {2, "EditType"}, {3, "ValueType"}, {4, "Address"}, {5, "ValueName"},
                 {6, "Value"}, {7, "State"}};
   for (const auto& f : fields) {
-    EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(f.index, name, units, sizeof name));
+    EXPECT_EQ(ft_string, Exports().FsContentGetSupportedField(f.index, name, units, sizeof name));
     EXPECT_STREQ(f.name, name);
     EXPECT_STREQ("u!", units);
   }
-  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(8, name, units, sizeof name));
-  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(-1, name, units, sizeof name));
-  EXPECT_EQ(ft_string, Plugin().FsContentGetSupportedField(0, name, units, 4));
+  EXPECT_EQ(ft_nomorefields, Exports().FsContentGetSupportedField(8, name, units, sizeof name));
+  EXPECT_EQ(ft_nomorefields, Exports().FsContentGetSupportedField(-1, name, units, sizeof name));
+  EXPECT_EQ(ft_string, Exports().FsContentGetSupportedField(0, name, units, 4));
   EXPECT_STREQ("Typ", name);
 
   Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"v", u"C:\\x.exe");

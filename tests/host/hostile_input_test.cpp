@@ -24,7 +24,7 @@ namespace {
 
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -102,18 +102,18 @@ class HostileInputTest : public test::RegistryTest {
   // As the host copies once its user has allowed an existing file to be written over.
   std::int32_t Get(const std::u16string& remote, const std::u16string& local, RemoteInfoStruct* ri = nullptr) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, ri);
+    return Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, ri);
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto r = W(remote), l = W(local);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+    return Exports().FsPutFileW(l.data(), r.data(), 0);
   }
   // A column read into a buffer of the given size; the bytes after it must stay as they were.
   std::string Column(const std::u16string& path, int index, std::size_t size) {
     std::vector<char> buf(size + 8, 'x');
     auto p = W(path);
     const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(size), 0);
+        Exports().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(size), 0);
     for (std::size_t i = size; i < buf.size(); ++i) EXPECT_EQ('x', buf[i]) << "wrote past the buffer at " << i;
     if (r != ft_string) return "result " + std::to_string(r);
     EXPECT_EQ('\0', buf[std::strlen(buf.data())]);
@@ -185,9 +185,9 @@ TEST_F(HostileInputTest, OverlongAndDegeneratePathsAreRefusedByEveryExport) {
       std::vector<unsigned char> buf(sizeof(KsFindDataW) + 64, 0xAB);
       auto* fd = reinterpret_cast<KsFindDataW*>(buf.data());
       auto p = W(c.path);
-      const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), fd);
+      const KS_HANDLE h = Exports().FsFindFirstW(p.data(), fd);
       EXPECT_EQ(c.listable, h != KsInvalidHandle());
-      if (h != KsInvalidHandle()) Plugin().FsFindClose(h);
+      if (h != KsInvalidHandle()) Exports().FsFindClose(h);
       for (std::size_t i = sizeof(KsFindDataW); i < buf.size(); ++i) ASSERT_EQ(0xAB, buf[i]) << i;
     }
     const std::u16string folder = test::ScratchFolder();
@@ -197,19 +197,19 @@ TEST_F(HostileInputTest, OverlongAndDegeneratePathsAreRefusedByEveryExport) {
     EXPECT_EQ(c.putResult, Put(folder + u"saved.kscrkey", c.path)) << "a restore";
     {
       auto p = W(c.path);
-      EXPECT_EQ(KS_FALSE, Plugin().FsDeleteFileW(p.data()));
+      EXPECT_EQ(KS_FALSE, Exports().FsDeleteFileW(p.data()));
     }
     {
       KS_HICON icon = nullptr;
       auto p = W(c.path);
-      EXPECT_EQ(FS_ICON_USEDEFAULT, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+      EXPECT_EQ(FS_ICON_USEDEFAULT, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
       EXPECT_EQ(nullptr, icon);
     }
     for (int field : {0, 6}) EXPECT_EQ("result " + std::to_string(ft_fileerror), Column(c.path, field, 64));
-    if (Plugin().FsExecuteFileW) {
+    if (Exports().FsExecuteFileW) {
       // "properties" of the root would open the About box: only the verb that opens an entry.
       auto p = W(c.path), verb = W(u"open");
-      EXPECT_EQ(FS_EXEC_ERROR, Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()));
+      EXPECT_EQ(FS_EXEC_ERROR, Exports().FsExecuteFileW(nullptr, p.data(), verb.data()));
     }
     EXPECT_TRUE(test::Recorded().requests.empty()) << ToUtf8(test::Recorded().requests[0].text);
     EXPECT_TRUE(before == RegistryState()) << "the registry changed";
@@ -259,7 +259,7 @@ TEST_F(HostileInputTest, NullAndTinyOptionalArguments) {
     std::memset(buf, 'x', sizeof buf);
     buf[4] = '\0';
     auto p = W(tool);
-    EXPECT_EQ(c.result, Plugin().FsContentGetValueW(p.data(), 6, 0, c.buffer ? buf : nullptr, c.size, 0));
+    EXPECT_EQ(c.result, Exports().FsContentGetValueW(p.data(), 6, 0, c.buffer ? buf : nullptr, c.size, 0));
     if (c.buffer) {
       EXPECT_EQ(c.text, std::string(buf));
       if (c.size > 0) {
@@ -269,22 +269,22 @@ TEST_F(HostileInputTest, NullAndTinyOptionalArguments) {
   }
   {
     auto missing = W(u"\\HKCU_RUN32\\missing");
-    EXPECT_EQ(ft_fileerror, Plugin().FsContentGetValueW(missing.data(), 6, 0, nullptr, 0, 0));
+    EXPECT_EQ(ft_fileerror, Exports().FsContentGetValueW(missing.data(), 6, 0, nullptr, 0, 0));
   }
 
   // An icon without a place to put it.
   {
     auto p = W(tool);
-    EXPECT_EQ(FS_ICON_USEDEFAULT, Plugin().FsExtractCustomIconW(p.data(), 0, nullptr));
+    EXPECT_EQ(FS_ICON_USEDEFAULT, Exports().FsExtractCustomIconW(p.data(), 0, nullptr));
   }
 
   // The root name into no room at all.
   for (std::int32_t size : {0, -1}) {
     char buf[4] = {'x', 'x', 'x', 'x'};
-    Plugin().FsGetDefRootName(buf, size);
+    Exports().FsGetDefRootName(buf, size);
     EXPECT_EQ(std::string("xxxx"), std::string(buf, 4)) << size;
   }
-  Plugin().FsGetDefRootName(nullptr, 8);
+  Exports().FsGetDefRootName(nullptr, 8);
   EXPECT_TRUE(test::Recorded().requests.empty());
 }
 
@@ -298,7 +298,7 @@ TEST_F(HostileInputTest, WithoutCallbacksEveryQuestionIsAnsweredNo) {
   Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Keep", u"changed");
   const std::string before = RegistryState();
 
-  ASSERT_EQ(1, Plugin().FsInitW(7, nullptr, nullptr, nullptr));
+  ASSERT_EQ(1, Exports().FsInitW(7, nullptr, nullptr, nullptr));
   List(u"\\HKCU_RUN32");
   EXPECT_EQ(FS_FILE_USERABORT, Put(u"C:\\Tools\\new.exe", u"\\HKCU_RUN32\\new.exe"));
   EXPECT_EQ(FS_FILE_USERABORT, Put(keyFile, u"\\HKCU_RUN32\\HKCU_RUN32.kscrkey"));
@@ -413,14 +413,14 @@ TEST_F(HostileInputTest, LongAndUnusualValueNamesAreShortenedOnlyInTheListing) {
     std::vector<unsigned char> buf(sizeof(KsFindDataW) + 64, 0xAB);
     auto* fd = reinterpret_cast<KsFindDataW*>(buf.data());
     auto p = W(u"\\HKCU_RUN64");
-    const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), fd);
+    const KS_HANDLE h = Exports().FsFindFirstW(p.data(), fd);
     ASSERT_NE(KsInvalidHandle(), h);
     do {
       ASSERT_EQ(0, fd->cFileName[KS_MAX_PATH - 1]) << "not terminated";
       listed.push_back(FromW(fd->cFileName, KS_MAX_PATH));
       for (std::size_t i = sizeof(KsFindDataW); i < buf.size(); ++i) ASSERT_EQ(0xAB, buf[i]) << i;
-    } while (Plugin().FsFindNextW(h, fd));
-    Plugin().FsFindClose(h);
+    } while (Exports().FsFindNextW(h, fd));
+    Exports().FsFindClose(h);
   }
   ASSERT_EQ(3 + std::size(cases), listed.size());
   const std::u16string folder = test::ScratchFolder();

@@ -25,14 +25,14 @@ namespace {
 using test::Entry;
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 
 class ListingTest : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    Plugin();
+    Exports();
     test::Recorded().Reset();
   }
   static std::vector<std::u16string> Commands() { return {u".ADD", u".SAVE", u".RESTORE"}; }
@@ -63,7 +63,7 @@ TEST_F(ListingTest, FirstEntryRecordIsFilledExactly) {
   KsFindDataW fd;
   std::memset(&fd, 0xAB, sizeof fd);
   auto path = test::W(u"\\");
-  KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(path.data(), &fd);
   EXPECT_NE(KsInvalidHandle(), h);
   EXPECT_NE(nullptr, h);
   EXPECT_EQ(16u, fd.dwFileAttributes);
@@ -72,8 +72,8 @@ TEST_F(ListingTest, FirstEntryRecordIsFilledExactly) {
   const std::u16string first = u"HKLM_WINLOGON32";
   for (std::size_t i = first.size() * 2 + offsetof(KsFindDataW, cFileName); i < sizeof fd; ++i)
     ASSERT_EQ(0, bytes[i]) << i;
-  EXPECT_EQ(KS_TRUE, Plugin().FsFindNextW(h, &fd));
-  EXPECT_EQ(0, Plugin().FsFindClose(h));
+  EXPECT_EQ(KS_TRUE, Exports().FsFindNextW(h, &fd));
+  EXPECT_EQ(0, Exports().FsFindClose(h));
 }
 
 TEST_F(ListingTest, TypeDirectoryListsCommandsThenValuesInRegistryOrder) {
@@ -97,13 +97,13 @@ TEST_F(ListingTest, AValueInOneViewIsAbsentFromTheOther) {
 TEST_F(ListingTest, EntryWithoutChildrenListsDotThenStops) {
   KsFindDataW fd;
   auto path = test::W(u"\\HKCU_RUN32\\.ADD");
-  KS_HANDLE h = Plugin().FsFindFirstW(path.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(path.data(), &fd);
   ASSERT_NE(KsInvalidHandle(), h);
   EXPECT_EQ(std::u16string(u"."), std::u16string(reinterpret_cast<const char16_t*>(fd.cFileName), 1));
   EXPECT_EQ(0, fd.cFileName[1]);
   EXPECT_EQ(16u, fd.dwFileAttributes);
-  EXPECT_EQ(KS_FALSE, Plugin().FsFindNextW(h, &fd));
-  EXPECT_EQ(0, Plugin().FsFindClose(h));
+  EXPECT_EQ(KS_FALSE, Exports().FsFindNextW(h, &fd));
+  EXPECT_EQ(0, Exports().FsFindClose(h));
 }
 
 TEST_F(ListingTest, PathsThatNameNoDirectoryAreRefused) {
@@ -113,7 +113,7 @@ TEST_F(ListingTest, PathsThatNameNoDirectoryAreRefused) {
     EXPECT_FALSE(ok) << std::string(p, p + std::char_traits<char16_t>::length(p)).size();
   }
   KsFindDataW fd;
-  EXPECT_EQ(KsInvalidHandle(), Plugin().FsFindFirstW(nullptr, &fd));
+  EXPECT_EQ(KsInvalidHandle(), Exports().FsFindFirstW(nullptr, &fd));
 }
 
 TEST_F(ListingTest, EveryListingReadsTheRegistryAfresh) {
@@ -126,14 +126,14 @@ TEST_F(ListingTest, AnsiCallsRefuseWithoutTouchingTheirRecord) {
   KsFindDataA fd;
   std::memset(&fd, 0x5A, sizeof fd);
   char path[] = "\\";
-  EXPECT_EQ(KsInvalidHandle(), Plugin().FsFindFirst(path, &fd));
-  EXPECT_EQ(KS_FALSE, Plugin().FsFindNext(reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(1)), &fd));
+  EXPECT_EQ(KsInvalidHandle(), Exports().FsFindFirst(path, &fd));
+  EXPECT_EQ(KS_FALSE, Exports().FsFindNext(reinterpret_cast<KS_HANDLE>(static_cast<std::intptr_t>(1)), &fd));
   const unsigned char* b = reinterpret_cast<const unsigned char*>(&fd);
   for (std::size_t i = 0; i < sizeof fd; ++i) ASSERT_EQ(0x5A, b[i]);
 }
 
 TEST_F(ListingTest, InitialisationAndRootName) {
-  EXPECT_EQ(-1, Plugin().FsInit(3, nullptr, nullptr, nullptr));
+  EXPECT_EQ(-1, Exports().FsInit(3, nullptr, nullptr, nullptr));
   char buf[17];
   struct Case {
     int size;
@@ -141,14 +141,14 @@ TEST_F(ListingTest, InitialisationAndRootName) {
   } cases[] = {{4, "Kes"}, {1, ""}, {8, "Kestrow"}, {16, "Kestrow"}};
   for (const auto& c : cases) {
     std::memset(buf, 'x', sizeof buf);
-    Plugin().FsGetDefRootName(buf, c.size);
+    Exports().FsGetDefRootName(buf, c.size);
     EXPECT_STREQ(c.expected, buf);
     EXPECT_EQ('x', buf[c.size]) << "wrote past the buffer";
   }
   FsDefaultParamStruct dps = {};
   dps.size = sizeof dps;
   std::strcpy(dps.DefaultIniName, "C:\\Tools\\wincmd.ini");
-  Plugin().FsSetDefaultParams(&dps);
+  Exports().FsSetDefaultParams(&dps);
   test::ReloadPlugin();  // FsInitW again, with the recording callbacks
 }
 
@@ -211,7 +211,7 @@ TEST_F(ListingTest, LongValueNamesAreShortenedWithoutSplittingASurrogatePair) {
   const auto reach = [&](const std::u16string& listed) {
     auto r = test::W(u"\\HKCU_RUN64\\" + listed), l = test::W(local);
     // Each description replaces the last one in the same local file.
-    if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
+    if (Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
       return std::u16string(u"(not reached)");
     const std::string text = test::ReadLocal(local).value_or("");
     const auto from = text.find("Value name: ") + 12, to = text.find("\r\nCurrent value:");

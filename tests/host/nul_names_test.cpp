@@ -19,7 +19,7 @@ namespace {
 
 using test::Click;
 using test::List;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::SetText;
 using test::Type;
@@ -59,7 +59,7 @@ class NulNamesTest : public test::RegistryTest {
   std::string CopyOut(const std::u16string& path) {
     const std::u16string local = folder + u"entry.txt";
     auto r = W(path), l = W(local);
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+    const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), 0, nullptr);
     if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
     std::string text = test::ReadLocal(local).value_or("no file");
     platform::DeleteFileIfExists(local);
@@ -75,7 +75,7 @@ class NulNamesTest : public test::RegistryTest {
     std::vector<char> buf(4096, 'x');
     auto p = W(path);
     const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
+        Exports().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
     if (r != ft_string) return "result " + std::to_string(r);
     return std::string(buf.data());
   }
@@ -83,7 +83,7 @@ class NulNamesTest : public test::RegistryTest {
   test::Seen EditThroughDialog(const std::u16string& path, const std::u16string& value, std::int32_t* result) {
     auto p = W(path), verb = W(u"open");
     test::Recorded().answers = {true};
-    const test::Seen seen = test::RunAsUser([&] { *result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+    const test::Seen seen = test::RunAsUser([&] { *result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                                             {SetText(idValue, value), Click(idOK)});
     for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
     return seen;
@@ -95,15 +95,15 @@ class NulNamesTest : public test::RegistryTest {
   }
   static std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto l = W(local), r = W(remote);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+    return Exports().FsPutFileW(l.data(), r.data(), 0);
   }
   static KS_BOOL Delete(const std::u16string& remote) {
     auto r = W(remote);
-    return Plugin().FsDeleteFileW(r.data());
+    return Exports().FsDeleteFileW(r.data());
   }
   static KS_BOOL SetAttr(const std::u16string& remote, std::uint32_t attributes) {
     auto r = W(remote);
-    return Plugin().FsSetAttrW(r.data(), static_cast<std::int32_t>(attributes));
+    return Exports().FsSetAttrW(r.data(), static_cast<std::int32_t>(attributes));
   }
   static std::size_t Count(const std::vector<test::Entry>& entries, const std::u16string& name) {
     return static_cast<std::size_t>(
@@ -170,7 +170,7 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
     EXPECT_EQ("On", Column(entry, 7));
     KS_HICON icon = nullptr;
     auto p = W(entry);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
 
     // Switched off and on again by a mark named exactly like it.
     test::Recorded().Reset();
@@ -294,7 +294,7 @@ TEST_F(NulNamesTest, KeyRestoreBringsBackNamesWithANulAndTakesAwayOthers) {
   ASSERT_EQ(5u, List(u"\\HKCU_RUN64").size());
   {
     auto r = W(u"\\HKCU_RUN64\\.SAVE"), l = W(keyFile);
-    ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+    ASSERT_EQ(FS_FILE_OK, Exports().FsGetFileW(r.data(), l.data(), 0, nullptr));
   }
   Reg::DeleteValue(RT_HKCU, WOW64_64, test::kRun, Whole(u"Acc\0Hidden"));
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Acc", u"changed");
@@ -327,7 +327,7 @@ TEST_F(NulNamesTest, AddDialogShowsAndWritesAKeyPathNamedWithANul) {
   ASSERT_EQ(3u, List(u"\\ADDNUL").size());
   auto p = W(u"\\ADDNUL\\.ADD"), verb = W(u"open");
   std::int32_t result = -99;
-  test::Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+  test::Seen seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                                     {Type(idValueName, u"v"), Type(idValue, u"x"), Click(idOK)});
   for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
   EXPECT_EQ(FS_EXEC_OK, result);
@@ -335,7 +335,7 @@ TEST_F(NulNamesTest, AddDialogShowsAndWritesAKeyPathNamedWithANul) {
   EXPECT_EQ(std::optional<std::u16string>(u"x"), Reg::Text(RT_HKCU, WOW64_64, key, u"v"));
 
   // A folder name creates a subkey below that key.
-  seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+  seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                          {Type(idFolderName, u"sub"), test::Snapshot(), Type(idValueName, u"w"), Type(idValue, u"y"),
                           Click(idOK)});
   for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;

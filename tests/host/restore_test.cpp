@@ -17,7 +17,7 @@
 namespace kestrow {
 namespace {
 
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -80,13 +80,13 @@ class RestoreFixture : public test::RegistryTest {
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto l = W(local), r = W(remote);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+    return Exports().FsPutFileW(l.data(), r.data(), 0);
   }
   // Saves the Run key through its ".SAVE" command; the key file's name.
   std::u16string Save() {
     auto r = W(u"\\HKCU_RUN64\\.SAVE"), l = W(folder);
     // A key file of an earlier save is written over.
-    EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr));
+    EXPECT_EQ(FS_FILE_OK, Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr));
     return folder + u"HKCU_RUN64.kscrkey";
   }
   // The content a restore replaces: the saved value changed, one added, the subkey gone and

@@ -22,7 +22,7 @@ namespace {
 using test::Entry;
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 using test::Walked;
@@ -37,7 +37,7 @@ class SearchesTest : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    Plugin();
+    Exports();
     test::Recorded().Reset();
     // A user's Run key of 10 values and a machine's of 28, and a few services of our own.
     for (int i = 0; i < 10; ++i) Reg::Str(RT_HKCU, WOW64_64, test::kRun, Numbered(u"User", i), u"C:\\user.exe");
@@ -53,19 +53,19 @@ class SearchesTest : public test::RegistryTest {
   // Steps one search: the next entry's name, or nothing at its end.
   static std::optional<std::u16string> Next(KS_HANDLE h) {
     KsFindDataW fd;
-    if (!Plugin().FsFindNextW(h, &fd)) return std::nullopt;
+    if (!Exports().FsFindNextW(h, &fd)) return std::nullopt;
     return test::NameOf(fd);
   }
   static KS_HANDLE Open(const std::u16string& path, std::u16string* first) {
     KsFindDataW fd;
     auto p = W(path);
-    KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+    KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
     if (h != KsInvalidHandle()) *first = test::NameOf(fd);
     return h;
   }
   static void Status(std::int32_t startEnd, std::int32_t operation) {
     auto p = W(u"\\");
-    Plugin().FsStatusInfoW(p.data(), startEnd, operation);
+    Exports().FsStatusInfoW(p.data(), startEnd, operation);
   }
   // Whether a listing of the user's Run key shows a value.
   static bool Shows(const std::u16string& name) {
@@ -143,7 +143,7 @@ TEST_F(SearchesTest, SearchesSteppedAlternatelyEachListTheirOwnDirectory) {
           any = true;
         }
     }
-    for (auto h : handles) EXPECT_EQ(0, Plugin().FsFindClose(h));
+    for (auto h : handles) EXPECT_EQ(0, Exports().FsFindClose(h));
     EXPECT_EQ(expected, got);
   }
 }
@@ -160,12 +160,12 @@ TEST_F(SearchesTest, ASearchLeftOpenKeepsItsPlaceWhileOthersRun) {
   EXPECT_TRUE(test::WalkNested(u"\\HKLM_SERV64", std::u16string()).problems.empty());
   const std::u16string local = test::ScratchFolder() + u"x.txt";
   auto r = W(u"\\HKLM_RUN64\\Machine20"), l = W(local);
-  EXPECT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+  EXPECT_EQ(FS_FILE_OK, Exports().FsGetFileW(r.data(), l.data(), 0, nullptr));
   char value[64] = {};
-  EXPECT_EQ(ft_string, Plugin().FsContentGetValueW(r.data(), 6, 0, value, sizeof value, 0));
+  EXPECT_EQ(ft_string, Exports().FsContentGetValueW(r.data(), 6, 0, value, sizeof value, 0));
   EXPECT_STREQ("C:\\m.exe", value);
   while (auto name = Next(h)) got.push_back(*name);
-  EXPECT_EQ(0, Plugin().FsFindClose(h));
+  EXPECT_EQ(0, Exports().FsFindClose(h));
   EXPECT_EQ(expected, got);
 }
 
@@ -177,7 +177,7 @@ TEST_F(SearchesTest, HandlesThatNameNoOpenSearchAreRefusedAndTouchNothing) {
   KS_HANDLE closed = Open(u"\\HKLM_RUN64", &other);
   ASSERT_NE(KsInvalidHandle(), closed);
   EXPECT_NE(open, closed);
-  EXPECT_EQ(0, Plugin().FsFindClose(closed));
+  EXPECT_EQ(0, Exports().FsFindClose(closed));
   int local = 0;
   const std::vector<std::pair<const char*, KS_HANDLE>> cases = {
       {"closed", closed},
@@ -190,17 +190,17 @@ TEST_F(SearchesTest, HandlesThatNameNoOpenSearchAreRefusedAndTouchNothing) {
     SCOPED_TRACE(what);
     KsFindDataW fd;
     std::memset(&fd, 0x5A, sizeof fd);
-    EXPECT_EQ(KS_FALSE, Plugin().FsFindNextW(h, &fd));
+    EXPECT_EQ(KS_FALSE, Exports().FsFindNextW(h, &fd));
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&fd);
     for (std::size_t i = 0; i < sizeof fd; ++i) ASSERT_EQ(0x5A, b[i]) << "record touched at " << i;
-    EXPECT_EQ(0, Plugin().FsFindClose(h));
+    EXPECT_EQ(0, Exports().FsFindClose(h));
   }
   EXPECT_EQ(0, local);
   // The open search is where it was.
   std::vector<std::u16string> got{first};
   while (auto name = Next(open)) got.push_back(*name);
   EXPECT_EQ(expected, got);
-  EXPECT_EQ(0, Plugin().FsFindClose(open));
+  EXPECT_EQ(0, Exports().FsFindClose(open));
   EXPECT_EQ(std::nullopt, Next(open));
 }
 
@@ -217,13 +217,13 @@ TEST_F(SearchesTest, ARefusedSearchLeavesPathNotFoundWhateverWasSetBefore) {
       KsFindDataW fd;
       auto p = W(path);
       platform::SetLastErrorCode(platform::kErrorNoMoreFiles);
-      const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+      const KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
       const std::uint32_t error = platform::LastErrorCode();
       EXPECT_EQ(KsInvalidHandle(), h);
       EXPECT_EQ(platform::kErrorPathNotFound, error);
     }
     if (another) {
-      EXPECT_EQ(0, Plugin().FsFindClose(open));
+      EXPECT_EQ(0, Exports().FsFindClose(open));
     }
   }
   // An empty directory is no failure: it lists ".".
@@ -239,7 +239,7 @@ TEST_F(SearchesTest, ASearchStartedWhileAnotherIsOpenListsTheSameRead) {
   ASSERT_NE(KsInvalidHandle(), outer);
   AddedElsewhere(u"Later");
   EXPECT_FALSE(Shows(u"Later"));
-  EXPECT_EQ(0, Plugin().FsFindClose(outer));
+  EXPECT_EQ(0, Exports().FsFindClose(outer));
   EXPECT_TRUE(Shows(u"Later"));
   AddedElsewhere(u"Later2");
   EXPECT_TRUE(Shows(u"Later2"));
@@ -278,13 +278,13 @@ TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
       {"a value written",
        [] {
          auto l = W(u"C:\\Tools\\Written.exe"), r = W(u"\\HKCU_RUN64\\Written.exe");
-         return Plugin().FsPutFileW(l.data(), r.data(), 0) == FS_FILE_OK;
+         return Exports().FsPutFileW(l.data(), r.data(), 0) == FS_FILE_OK;
        },
        [] { return Shows(u"Written"); }},
       {"an entry switched off",
        [] {
          auto r = W(u"\\HKCU_RUN64\\Victim");
-         return Plugin().FsSetAttrW(r.data(), KS_FILE_ATTRIBUTE_HIDDEN) == KS_TRUE;
+         return Exports().FsSetAttrW(r.data(), KS_FILE_ATTRIBUTE_HIDDEN) == KS_TRUE;
        },
        [] {
          for (const auto& e : List(u"\\HKCU_RUN64"))
@@ -294,7 +294,7 @@ TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
       {"a value deleted",
        [] {
          auto r = W(u"\\HKCU_RUN64\\Victim");
-         return Plugin().FsDeleteFileW(r.data()) == KS_TRUE;
+         return Exports().FsDeleteFileW(r.data()) == KS_TRUE;
        },
        [] { return !Shows(u"Victim"); }},
   };
@@ -308,7 +308,7 @@ TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
     EXPECT_TRUE(c.listed());
   }
   Status(FS_STATUS_END, FS_STATUS_OP_GET_MULTI);
-  EXPECT_EQ(0, Plugin().FsFindClose(outer));
+  EXPECT_EQ(0, Exports().FsFindClose(outer));
 }
 
 // A host that leaves a search open, or never ends an operation, sees changes made elsewhere once
@@ -323,7 +323,7 @@ TEST_F(SearchesTest, AReadIsSharedForAFewSecondsAtMost) {
   std::this_thread::sleep_for(std::chrono::milliseconds(3300));
   EXPECT_TRUE(Shows(u"Later"));
   Status(FS_STATUS_END, FS_STATUS_OP_DELETE);
-  EXPECT_EQ(0, Plugin().FsFindClose(leaked));
+  EXPECT_EQ(0, Exports().FsFindClose(leaked));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 namespace kestrow {
 namespace {
 
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -70,7 +70,7 @@ class StartupMarksTest : public test::RegistryTest {
         Reg::DeleteKey(root, view, kApproved);
         Own(root, view, kApproved);
       }
-    Plugin();
+    Exports();
     test::Recorded().Reset();
   }
 
@@ -86,12 +86,12 @@ class StartupMarksTest : public test::RegistryTest {
   static std::string Column(const std::u16string& path, int index) {
     char buf[256] = {};
     auto p = test::W(path);
-    const std::int32_t r = Plugin().FsContentGetValueW(p.data(), index, 0, buf, sizeof buf, 0);
+    const std::int32_t r = Exports().FsContentGetValueW(p.data(), index, 0, buf, sizeof buf, 0);
     return r == ft_string ? std::string(buf) : "(result " + std::to_string(r) + ")";
   }
   static KS_BOOL SetAttr(const std::u16string& path, std::uint32_t attributes) {
     auto p = test::W(path);
-    return Plugin().FsSetAttrW(p.data(), static_cast<std::int32_t>(attributes));
+    return Exports().FsSetAttrW(p.data(), static_cast<std::int32_t>(attributes));
   }
 };
 
@@ -267,7 +267,7 @@ TEST_F(StartupMarksTest, EverythingElseRefusesTheAttributeAndWritesNoMark) {
     SCOPED_TRACE(ToUtf8(path));
     EXPECT_EQ(KS_FALSE, SetAttr(path, kHidden));
   }
-  EXPECT_EQ(KS_FALSE, Plugin().FsSetAttrW(nullptr, static_cast<std::int32_t>(kHidden)));
+  EXPECT_EQ(KS_FALSE, Exports().FsSetAttrW(nullptr, static_cast<std::int32_t>(kHidden)));
   EXPECT_TRUE(test::Recorded().requests.empty());
   EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, kApproved));
   // The State column is empty where it means nothing.
@@ -277,9 +277,9 @@ TEST_F(StartupMarksTest, EverythingElseRefusesTheAttributeAndWritesNoMark) {
 
 TEST_F(StartupMarksTest, StateIsTheEighthColumn) {
   char name[64] = {};
-  ASSERT_EQ(ft_string, Plugin().FsContentGetSupportedField(7, name, nullptr, sizeof name));
+  ASSERT_EQ(ft_string, Exports().FsContentGetSupportedField(7, name, nullptr, sizeof name));
   EXPECT_STREQ("State", name);
-  EXPECT_EQ(ft_nomorefields, Plugin().FsContentGetSupportedField(8, name, nullptr, sizeof name));
+  EXPECT_EQ(ft_nomorefields, Exports().FsContentGetSupportedField(8, name, nullptr, sizeof name));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 
 using test::Click;
 using test::List;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::SetText;
 using test::W;
@@ -86,7 +86,7 @@ class UnusualNamesTest : public test::RegistryTest {
     const std::u16string local = folder + (listed.size() <= 100 ? listed : u"entry.txt");
     auto r = W(dir + u"\\" + listed), l = W(local);
     // A local file of that name may be there from an earlier copy.
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
+    const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
     if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
     std::string text = test::ReadLocal(local).value_or("no file");
     platform::DeleteFileIfExists(local);
@@ -121,7 +121,7 @@ class UnusualNamesTest : public test::RegistryTest {
     std::vector<char> buf(1 << 16, 'x');
     auto p = W(path);
     const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
+        Exports().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
     if (r != ft_string) return "result " + std::to_string(r);
     return std::string(buf.data());
   }
@@ -129,7 +129,7 @@ class UnusualNamesTest : public test::RegistryTest {
   std::u16string EditThroughDialog(const std::u16string& path, const std::u16string& value, std::int32_t* result) {
     auto p = W(path), verb = W(u"open");
     test::Recorded().answers = {true};
-    const test::Seen seen = test::RunAsUser([&] { *result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+    const test::Seen seen = test::RunAsUser([&] { *result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                                             {SetText(idValue, value), Click(idOK)});
     for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
     auto it = seen.controls.find(idValueName);
@@ -137,11 +137,11 @@ class UnusualNamesTest : public test::RegistryTest {
   }
   std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
     auto l = W(local), r = W(remote);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
+    return Exports().FsPutFileW(l.data(), r.data(), 0);
   }
   KS_BOOL Delete(const std::u16string& remote) {
     auto r = W(remote);
-    return Plugin().FsDeleteFileW(r.data());
+    return Exports().FsDeleteFileW(r.data());
   }
   static std::optional<std::u16string> Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& key,
                                             const std::u16string& name) {
@@ -175,7 +175,7 @@ TEST_F(UnusualNamesTest, ValueNamesAreListedReachablyAndPlainOnesUnchanged) {
     EXPECT_EQ(platform::ToAnsi(u"v:" + n.substr(0, 40)), Column(path, 6));
     KS_HICON icon = nullptr;
     auto p = W(path);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
   }
 }
 

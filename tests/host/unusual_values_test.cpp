@@ -23,7 +23,7 @@ namespace {
 
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 
 const std::u16string kServices = test::kServices;
@@ -57,7 +57,7 @@ class UnusualValuesTest : public test::RegistryTest {
   static std::string CurrentValue(const std::u16string& path) {
     const std::u16string local = test::ScratchFolder() + u"entry.txt";
     auto r = test::W(path), l = test::W(local);
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+    const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), 0, nullptr);
     if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
     const std::string text = test::ReadLocal(local).value_or("");
     const std::string key = "\r\nCurrent value: ";

@@ -18,7 +18,7 @@ namespace {
 
 using test::List;
 using test::Names;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 
 std::vector<std::u16string> With(std::vector<std::u16string> tail) {
@@ -164,7 +164,7 @@ TEST_F(ScriptTest, FlagsSetByOneRunStayForLaterListingsWithoutAScript) {
   test::Recorded().Reset();
   auto local = test::W(u"C:\\Tools\\quiet.exe"), remote = test::W(u"\\HKCU_RUN32\\quiet.exe");
   // No question (ConfirmAdd off) and the missing key is created (CanCreateKey on).
-  EXPECT_EQ(FS_FILE_OK, Plugin().FsPutFileW(local.data(), remote.data(), 0));
+  EXPECT_EQ(FS_FILE_OK, Exports().FsPutFileW(local.data(), remote.data(), 0));
   EXPECT_TRUE(test::Recorded().requests.empty());
   EXPECT_TRUE(Reg::Get(RT_HKCU, WOW64_32, test::kRun, u"quiet"));
 }
@@ -367,7 +367,7 @@ TEST_F(ScriptTest, AnExceptionInEachRoutineEndsTheRunWithOneBox) {
   test::Recorded().Reset();
   test::Recorded().defaultAnswer = false;
   auto local = test::W(u"C:\\Tools\\asked.exe"), remote = test::W(u"\\HKCU_RUN32\\asked.exe");
-  EXPECT_EQ(FS_FILE_USERABORT, Plugin().FsPutFileW(local.data(), remote.data(), 0));
+  EXPECT_EQ(FS_FILE_USERABORT, Exports().FsPutFileW(local.data(), remote.data(), 0));
   EXPECT_EQ(1u, test::Recorded().requests.size());
 }
 
@@ -409,7 +409,7 @@ TEST_F(ScriptTest, ValuesOfAnotherTypeInAMultiStringLocationEndNoRun) {
   for (const auto& v : values) {
     std::vector<char> buf(64, 'x');
     auto p = test::W(v.path);
-    ASSERT_EQ(ft_string, Plugin().FsContentGetValueW(p.data(), 6, 0, buf.data(), 64, 0)) << ToUtf8(v.path);
+    ASSERT_EQ(ft_string, Exports().FsContentGetValueW(p.data(), 6, 0, buf.data(), 64, 0)) << ToUtf8(v.path);
     EXPECT_EQ(std::string(v.column), std::string(buf.data())) << ToUtf8(v.path);
   }
 }
@@ -454,7 +454,7 @@ class ScriptNulNamesTest : public ScriptTest {
   std::string CopyOut(const std::u16string& path) {
     auto r = test::W(path), l = test::W(folder + u"entry.txt");
     // Each description replaces the last one in the same local file.
-    if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK) return "not copied";
+    if (Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK) return "not copied";
     return test::ReadLocal(folder + u"entry.txt").value_or("no file");
   }
   static std::string Line(const std::string& description, const std::string& key) {
@@ -484,7 +484,7 @@ TEST_F(ScriptNulNamesTest, RoutinesTakeNamesWithANulWhole) {
   EXPECT_EQ("decoy", Line(CopyOut(u"\\NUL^00TYPE\\Acc"), "Current value"));
   std::vector<char> buf(256, 'x');
   auto p = test::W(u"\\NUL^00TYPE\\Acc");
-  ASSERT_EQ(ft_string, Plugin().FsContentGetValueW(p.data(), 0, 0, buf.data(), 256, 0));
+  ASSERT_EQ(ft_string, Exports().FsContentGetValueW(p.data(), 0, 0, buf.data(), 256, 0));
   EXPECT_EQ("NUL^00TYPE", std::string(buf.data()));
 
   // The registry decides the order of the values (Wine sorts them).
@@ -506,12 +506,12 @@ TEST_F(ScriptNulNamesTest, AKeyNamedWithANulIsSavedAndRestored) {
   // Not "nul.kscrkey": Windows takes that for its NUL device.
   const std::u16string keyFile = folder + u"saved.kscrkey";
   auto r = test::W(u"\\ALLNUL\\.SAVE"), l = test::W(keyFile);
-  ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+  ASSERT_EQ(FS_FILE_OK, Exports().FsGetFileW(r.data(), l.data(), 0, nullptr));
   Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden"), u"changed");
   Reg::Str(RT_HKCU, WOW64_64, NulKey(), Whole(u"\0Added"), u"added");
   test::Recorded().Reset();
   auto remote = test::W(u"\\ALLNUL\\saved.kscrkey");
-  EXPECT_EQ(FS_FILE_OK, Plugin().FsPutFileW(l.data(), remote.data(), 0));
+  EXPECT_EQ(FS_FILE_OK, Exports().FsPutFileW(l.data(), remote.data(), 0));
   ASSERT_EQ(1u, test::Recorded().requests.size());
   EXPECT_EQ(u"Do you want to restore key \\Software\\KestrowScript^00Nul?", test::Recorded().requests[0].text);
   EXPECT_EQ(std::optional<std::u16string>(u"hidden"), Reg::Text(RT_HKCU, WOW64_64, NulKey(), Whole(u"Acc\0Hidden")));

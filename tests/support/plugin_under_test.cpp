@@ -189,7 +189,7 @@ void Unload() { kestrow::Plugin().End(); }
 #endif
 }  // namespace
 
-PluginApi& Plugin() {
+PluginApi& Exports() {
   if (!g_loaded) {
     Load();
     g_loaded = true;
@@ -205,15 +205,15 @@ void UnloadPlugin() {
 
 void ReloadPlugin() {
   UnloadPlugin();
-  Plugin();
+  Exports();
 }
 
 void ReloadPluginFrom(const std::u16string& folder) {
-  Plugin();
+  Exports();
   UnloadPlugin();
   g_folder = folder;
   g_engineCopied = false;
-  Plugin();
+  Exports();
 }
 
 void UseOwnFolder() {
@@ -221,7 +221,7 @@ void UseOwnFolder() {
   UnloadPlugin();
   g_folder = g_ownFolder;
   g_engineCopied = true;
-  Plugin();
+  Exports();
 }
 
 std::u16string LongFolder(std::size_t length) {
@@ -241,7 +241,7 @@ std::u16string LongFolder(std::size_t length) {
 }
 
 std::u16string PluginFolder() {
-  Plugin();
+  Exports();
   return g_folder;
 }
 
@@ -329,13 +329,13 @@ std::vector<Entry> List(const std::u16string& path, bool* ok) {
   std::vector<Entry> out;
   KsFindDataW fd;
   auto p = W(path);
-  KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
   if (ok) *ok = h != KsInvalidHandle();
   if (h == KsInvalidHandle()) return out;
   do {
     out.push_back({FromW(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0, fd.dwFileAttributes});
-  } while (Plugin().FsFindNextW(h, &fd));
-  Plugin().FsFindClose(h);
+  } while (Exports().FsFindNextW(h, &fd));
+  Exports().FsFindClose(h);
   return out;
 }
 

@@ -35,8 +35,9 @@ struct PluginApi {
   KS_BOOL(KS_STDCALL* FsContentGetDefaultView)(char*, char*, char*, char*, std::int32_t) = nullptr;
 };
 
-// Loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
-PluginApi& Plugin();
+// The table of the plugin's exports, as the host finds them (not the library's own plugin object):
+// loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
+PluginApi& Exports();
 // Unloads and loads the plugin again: a fresh central object with default flags.
 void ReloadPlugin();
 void UnloadPlugin();

@@ -22,7 +22,7 @@ void Flat(const std::u16string& dir, Walked& w) {
 void CopyOut(const std::u16string& remote, const std::u16string& folder, Walked& w) {
   const std::u16string local = folder + u"f" + FromUtf8(std::to_string(w.files)) + u".txt";
   auto r = W(remote), l = W(local);
-  const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+  const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), 0, nullptr);
   // ".SAVE" saves the type's key, which cannot be saved where it does not exist.
   const bool save = remote.size() >= 6 && remote.compare(remote.size() - 6, 6, u"\\.SAVE") == 0;
   if (save && result == FS_FILE_NOTFOUND && !ReadLocal(local)) {
@@ -46,7 +46,7 @@ void Nested(const std::u16string& dir, const std::u16string& folder, Walked& w) 
   std::vector<Entry>& entries = w.dirs[dir];
   KsFindDataW fd;
   auto p = W(dir);
-  KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
   if (h == KsInvalidHandle()) {
     w.problems.push_back("not listed: " + Utf8Of(dir));
     return;
@@ -60,8 +60,8 @@ void Nested(const std::u16string& dir, const std::u16string& folder, Walked& w) 
     } else if (e.name != u".") {
       Nested(Join(dir, e.name), folder, w);
     }
-  } while (Plugin().FsFindNextW(h, &fd));
-  Plugin().FsFindClose(h);
+  } while (Exports().FsFindNextW(h, &fd));
+  Exports().FsFindClose(h);
 }
 
 }  // namespace

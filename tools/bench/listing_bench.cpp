@@ -155,7 +155,7 @@ struct Reached {
 void Walk(const std::u16string& dir, const std::u16string& local, Reached& r) {
   KsFindDataW fd;
   auto p = test::W(dir);
-  KS_HANDLE h = test::Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = test::Exports().FsFindFirstW(p.data(), &fd);
   if (h == KsInvalidHandle()) return;
   ++r.directories;
   do {
@@ -168,9 +168,9 @@ void Walk(const std::u16string& dir, const std::u16string& local, Reached& r) {
     }
     ++r.files;
     auto remote = test::W(path), l = test::W(local);
-    if (test::Plugin().FsGetFileW(remote.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) == FS_FILE_OK) ++r.copied;
-  } while (test::Plugin().FsFindNextW(h, &fd));
-  test::Plugin().FsFindClose(h);
+    if (test::Exports().FsGetFileW(remote.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) == FS_FILE_OK) ++r.copied;
+  } while (test::Exports().FsFindNextW(h, &fd));
+  test::Exports().FsFindClose(h);
 }
 
 template <typename F>
