@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
 
+using test::Column;
 using test::Exports;
 using test::Reg;
+using test::SetAttr;
 using Bytes = std::vector<std::uint8_t>;
 
 const char16_t* const kApproved = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved";
@@ -79,19 +80,7 @@ class StartupMarksTest : public test::RegistryTest {
   }
   // The attribute word the listing of the location gives the entry; ~0 when it is not listed.
   static std::uint32_t Attributes(const Location& l, const std::u16string& name) {
-    for (const auto& e : test::List(u"\\" + std::u16string(l.typeId)))
-      if (e.name == name) return e.attributes;
-    return ~0u;
-  }
-  static std::string Column(const std::u16string& path, int index) {
-    char buf[256] = {};
-    auto p = test::W(path);
-    const std::int32_t r = Exports().FsContentGetValueW(p.data(), index, 0, buf, sizeof buf, 0);
-    return r == ft_string ? std::string(buf) : "(result " + std::to_string(r) + ")";
-  }
-  static KS_BOOL SetAttr(const std::u16string& path, std::uint32_t attributes) {
-    auto p = test::W(path);
-    return Exports().FsSetAttrW(p.data(), static_cast<std::int32_t>(attributes));
+    return test::AttributesOf(u"\\" + std::u16string(l.typeId), name);
   }
 };
 
