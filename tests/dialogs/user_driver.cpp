@@ -14,8 +14,6 @@
 
 namespace kestrow::test {
 
-std::string Utf8(const std::u16string& s) { return ToUtf8(s); }
-
 bool AwaitCondition(const std::function<bool()>& until) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!until()) {

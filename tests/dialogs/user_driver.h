@@ -135,6 +135,5 @@ Seen EditAsUser(const std::u16string& remote, const std::u16string& value, std::
 // test::Recorded(), creating the central object first if needed.
 void UseRecordingHost();
 
-std::string Utf8(const std::u16string& s);
 
 }  // namespace kestrow::test

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "platform/text.h"
+#include "support/helpers.h"
 #include "support/walks.h"
 
 #ifdef _WIN32
@@ -114,17 +114,17 @@ TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdi
           const std::int32_t r =
               Exports().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
           ++columnCalls;
-          if (a.value && r != ft_string) wrong.push_back(test::Utf8Of(a.path) + ": field " + std::to_string(field) +
+          if (a.value && r != ft_string) wrong.push_back(ToUtf8(a.path) + ": field " + std::to_string(field) +
                                                          " gave " + std::to_string(r));
           if (a.value && r == ft_string && field == 6 && std::string(value.data()) != a.value)
-            wrong.push_back(test::Utf8Of(a.path) + ": value " + value.data());
+            wrong.push_back(ToUtf8(a.path) + ": value " + value.data());
         }
         KS_HICON icon = nullptr;
         const std::int32_t r =
             Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
         ++iconCalls;
         if (r == FS_ICON_EXTRACTED_DESTROY) Release(icon);
-        if (a.icon >= 0 && r != a.icon) wrong.push_back(test::Utf8Of(a.path) + ": icon result " + std::to_string(r));
+        if (a.icon >= 0 && r != a.icon) wrong.push_back(ToUtf8(a.path) + ": icon result " + std::to_string(r));
       }
       if (wrong.size() > 20) break;
     }

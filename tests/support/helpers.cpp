@@ -1,6 +1,7 @@
 #include "support/helpers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 
 #include "platform/platform.h"
@@ -139,6 +140,12 @@ std::vector<NotAHive> FilesThatAreNoHive() {
       {"a registry export's header", "Windows Registry Editor Version 5.00\r\n\r\n"},
       {"NULs", std::string(1024, '\0')},
   };
+}
+
+std::string CaseName(const char* name) {
+  std::string out;
+  for (const char* c = name; *c; ++c) out += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return out;
 }
 
 }  // namespace kestrow::test

@@ -84,6 +84,11 @@ struct NotAHive {
 };
 std::vector<NotAHive> FilesThatAreNoHive();
 
+// ---- parameterised tests
+
+// A test's name from a case's name: its letters and digits, every other character an underscore.
+std::string CaseName(const char* name);
+
 // ---- skips: why a test does not run on a platform
 
 // The test fails or changes registry calls through the in-memory registry's hooks.
