@@ -12,8 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 #include "support/walks.h"
 
 namespace kestrow {
@@ -68,11 +67,7 @@ class SearchesTest : public test::RegistryTest {
     Exports().FsStatusInfoW(p.data(), startEnd, operation);
   }
   // Whether a listing of the user's Run key shows a value.
-  static bool Shows(const std::u16string& name) {
-    for (const auto& n : Names(List(u"\\HKCU_RUN64")))
-      if (n == name) return true;
-    return false;
-  }
+  static bool Shows(const std::u16string& name) { return test::Lists(u"\\HKCU_RUN64", name); }
   // A value added by another program than the plugin.
   static void AddedElsewhere(const std::u16string& name) { Reg::Str(RT_HKCU, WOW64_64, test::kRun, name, u"x"); }
 };
@@ -87,8 +82,8 @@ TEST_F(SearchesTest, ANestedWalkOfTheRootReachesEveryDirectoryOnceAndCopiesEvery
   // Every directory the one-at-a-time walk lists, with the same entries in the same order.
   ASSERT_EQ(flat.dirs.size(), nested.dirs.size());
   for (const auto& [dir, entries] : flat.dirs) {
-    ASSERT_TRUE(nested.dirs.count(dir)) << test::Utf8Of(dir);
-    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << test::Utf8Of(dir);
+    ASSERT_TRUE(nested.dirs.count(dir)) << ToUtf8(dir);
+    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << ToUtf8(dir);
   }
   EXPECT_EQ(flat.files, nested.copied);
   EXPECT_EQ(13u, nested.dirs.at(u"\\HKCU_RUN64").size());
@@ -109,8 +104,8 @@ TEST_F(SearchesTest, ANestedWalkOfTheServicesReachesEveryService) {
   for (const auto& p : nested.problems) ADD_FAILURE() << p;
   ASSERT_EQ(flat.dirs.size(), nested.dirs.size());
   for (const auto& [dir, entries] : flat.dirs) {
-    ASSERT_TRUE(nested.dirs.count(dir)) << test::Utf8Of(dir);
-    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << test::Utf8Of(dir);
+    ASSERT_TRUE(nested.dirs.count(dir)) << ToUtf8(dir);
+    EXPECT_EQ(Names(entries), Names(nested.dirs.at(dir))) << ToUtf8(dir);
   }
   EXPECT_EQ(flat.files, nested.copied);
   for (int i = 0; i < 4; ++i)
@@ -125,7 +120,7 @@ TEST_F(SearchesTest, SearchesSteppedAlternatelyEachListTheirOwnDirectory) {
       {u"\\HKCU_RUN64\\.ADD", u"\\HKCU_RUN64"},
   };
   for (const auto& paths : cases) {
-    SCOPED_TRACE(test::Utf8Of(paths[0]) + " and " + test::Utf8Of(paths[1]));
+    SCOPED_TRACE(ToUtf8(paths[0]) + " and " + ToUtf8(paths[1]));
     std::vector<std::vector<std::u16string>> expected, got(paths.size());
     for (const auto& p : paths) expected.push_back(Names(List(p)));
     std::vector<KS_HANDLE> handles;
@@ -213,7 +208,7 @@ TEST_F(SearchesTest, ARefusedSearchLeavesPathNotFoundWhateverWasSetBefore) {
     SCOPED_TRACE(another ? "with a search open" : "no search open");
     KS_HANDLE open = another ? Open(u"\\HKCU_RUN64", &first) : KsInvalidHandle();
     for (const char16_t* path : {u"\\NOT_A_TYPE", u"", u"\\HKCU_RUN64\\missing", u"\\HKCU_RUN64\\", u"x\\y\\z"}) {
-      SCOPED_TRACE(test::Utf8Of(path));
+      SCOPED_TRACE(ToUtf8(path));
       KsFindDataW fd;
       auto p = W(path);
       platform::SetLastErrorCode(platform::kErrorNoMoreFiles);
@@ -268,36 +263,25 @@ TEST_F(SearchesTest, AnOperationTheHostMarksReadsTheRegistryOnce) {
 
 // A write through the plugin ends the reuse: the next listing shows it, a search open or not.
 TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
-  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Victim", u"C:\\victim.exe");
+  // Each write acts on a value of its own, there before the operation starts.
   struct Case {
     const char* name;
+    const char16_t* value;  // planted before the operation, or null
     std::function<bool()> write;
     std::function<bool()> listed;  // the next listing shows the write
   };
   const std::vector<Case> cases = {
-      {"a value written",
-       [] {
-         auto l = W(u"C:\\Tools\\Written.exe"), r = W(u"\\HKCU_RUN64\\Written.exe");
-         return Exports().FsPutFileW(l.data(), r.data(), 0) == FS_FILE_OK;
-       },
+      {"a value written", nullptr,
+       [] { return test::PutFile(u"C:\\Tools\\Written.exe", u"\\HKCU_RUN64\\Written.exe") == FS_FILE_OK; },
        [] { return Shows(u"Written"); }},
-      {"an entry switched off",
-       [] {
-         auto r = W(u"\\HKCU_RUN64\\Victim");
-         return Exports().FsSetAttrW(r.data(), KS_FILE_ATTRIBUTE_HIDDEN) == KS_TRUE;
-       },
-       [] {
-         for (const auto& e : List(u"\\HKCU_RUN64"))
-           if (e.name == u"Victim") return (e.attributes & KS_FILE_ATTRIBUTE_HIDDEN) != 0;
-         return false;
-       }},
-      {"a value deleted",
-       [] {
-         auto r = W(u"\\HKCU_RUN64\\Victim");
-         return Exports().FsDeleteFileW(r.data()) == KS_TRUE;
-       },
-       [] { return !Shows(u"Victim"); }},
+      {"an entry switched off", u"SwitchedOff",
+       [] { return test::SetAttr(u"\\HKCU_RUN64\\SwitchedOff", KS_FILE_ATTRIBUTE_HIDDEN) == KS_TRUE; },
+       [] { return (test::AttributesOf(u"\\HKCU_RUN64", u"SwitchedOff") & KS_FILE_ATTRIBUTE_HIDDEN) != 0; }},
+      {"a value deleted", u"Deleted", [] { return test::Delete(u"\\HKCU_RUN64\\Deleted") == KS_TRUE; },
+       [] { return !Shows(u"Deleted"); }},
   };
+  for (const auto& c : cases)
+    if (c.value) Reg::Str(RT_HKCU, WOW64_64, test::kRun, c.value, u"C:\\victim.exe");
   std::u16string first;
   KS_HANDLE outer = Open(u"\\", &first);
   ASSERT_NE(KsInvalidHandle(), outer);
@@ -312,16 +296,28 @@ TEST_F(SearchesTest, AWriteThroughThePluginIsListedAtOnce) {
 }
 
 // A host that leaves a search open, or never ends an operation, sees changes made elsewhere once
-// the read it would share is a few seconds old.
+// the read it would share is three seconds old, and not before.
 TEST_F(SearchesTest, AReadIsSharedForAFewSecondsAtMost) {
+  using Clock = std::chrono::steady_clock;
+  // Taken before the read, and after it: the read's age lies between the times since each.
+  const auto beforeTheRead = Clock::now();
   std::u16string first;
   KS_HANDLE leaked = Open(u"\\", &first);
+  const auto afterTheRead = Clock::now();
   ASSERT_NE(KsInvalidHandle(), leaked);
   Status(FS_STATUS_START, FS_STATUS_OP_DELETE);
   AddedElsewhere(u"Later");
   EXPECT_FALSE(Shows(u"Later"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(3300));
-  EXPECT_TRUE(Shows(u"Later"));
+  // Listed again and again until it shows, and no longer than 3.3 seconds after the read.
+  bool shown = false;
+  while (!shown && Clock::now() - afterTheRead < std::chrono::milliseconds(3300)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    shown = Shows(u"Later");
+  }
+  const auto since = std::chrono::duration<double>(Clock::now() - beforeTheRead).count();
+  std::printf("a change made elsewhere was listed %.2f s after the shared read\n", since);
+  EXPECT_TRUE(shown) << "still not listed 3.3 s after the shared read";
+  EXPECT_GE(since, 3.0) << "listed before the read was three seconds old";
   Status(FS_STATUS_END, FS_STATUS_OP_DELETE);
   EXPECT_EQ(0, Exports().FsFindClose(leaked));
 }
