@@ -25,6 +25,7 @@ namespace {
 
 using test::Act;
 using test::Clear;
+using test::ExpectNoProblems;
 using test::Click;
 using test::CloseBox;
 using test::Key;
@@ -164,8 +165,14 @@ class DialogTest : public test::RegistryTest {
       EXPECT_EQ(expected[i].text, got[i].text) << i;
     }
   }
-  static void ExpectNoProblems(const Seen& seen) {
-    for (const auto& p : seen.problems) ADD_FAILURE() << "user: " << p;
+  // The failed write told in the log, as an important error, or nothing logged.
+  static void ExpectLogged(bool logged) {
+    if (logged) {
+      EXPECT_EQ(std::vector<std::u16string>{u"Value not written!"}, test::Recorded().logs);
+      EXPECT_EQ(std::vector<std::int32_t>{MSGTYPE_IMPORTANTERROR}, test::Recorded().logTypes);
+    } else {
+      EXPECT_TRUE(test::Recorded().logs.empty());
+    }
   }
 };
 
@@ -281,12 +288,7 @@ TEST_F(DialogTest, EditDialogCases) {
     EXPECT_EQ(c.result, result);
     EXPECT_EQ(Describe(c.after), Describe(Stored()));
     ExpectRequests(c.requests);
-    if (c.logged) {
-      EXPECT_EQ(std::vector<std::u16string>{u"Value not written!"}, test::Recorded().logs);
-      EXPECT_EQ(std::vector<std::int32_t>{MSGTYPE_IMPORTANTERROR}, test::Recorded().logTypes);
-    } else {
-      EXPECT_TRUE(test::Recorded().logs.empty());
-    }
+    ExpectLogged(c.logged);
     if (c.check) c.check(seen);
   }
 }
@@ -512,12 +514,7 @@ TEST_F(DialogTest, AddDialogCases) {
       EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, u"Software\\KestrowDialogs\\Missing"));
     }
     ExpectRequests(c.requests);
-    if (c.logged) {
-      EXPECT_EQ(std::vector<std::u16string>{u"Value not written!"}, test::Recorded().logs);
-      EXPECT_EQ(std::vector<std::int32_t>{MSGTYPE_IMPORTANTERROR}, test::Recorded().logTypes);
-    } else {
-      EXPECT_TRUE(test::Recorded().logs.empty());
-    }
+    ExpectLogged(c.logged);
     if (c.check) c.check(seen);
   }
 }

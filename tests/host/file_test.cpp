@@ -28,20 +28,9 @@ using test::Names;
 using test::Reg;
 using test::W;
 
-class FileTest : public test::RegistryTest {
+// The plugin loaded with its default flags.
+class FileTest : public test::HostFolderTest {
  protected:
-  void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();  // default flags
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-    // The host's folder, as the file manager sets it for its plugins.
-    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
-  }
-  void TearDown() override {
-    test::SetEnv("COMMANDER_PATH", u"");
-    test::RegistryTest::TearDown();
-  }
   // As the host copies once its user has allowed an existing file to be written over.
   static std::int32_t Get(const std::u16string& remote, const std::u16string& local) {
     return test::GetFile(remote, local);

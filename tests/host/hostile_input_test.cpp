@@ -51,19 +51,11 @@ class CountingUserInterface : public TUserInterface {
 };
 #endif
 
-class HostileInputTest : public test::RegistryTest {
+class HostileInputTest : public test::HostFolderTest {
  protected:
-  void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
-  }
   void TearDown() override {
     platform::DeleteFileIfExists(ScriptPath());
-    test::SetEnv("COMMANDER_PATH", u"");
-    test::RegistryTest::TearDown();
+    test::HostFolderTest::TearDown();
   }
 
   // Everything the calls below could change in the registry.

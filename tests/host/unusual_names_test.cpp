@@ -78,20 +78,15 @@ bool CarriesAsFileName(const std::u16string& name) {
   return true;
 }
 
-class UnusualNamesTest : public test::RegistryTest {
+class UnusualNamesTest : public test::HostFolderTest {
  protected:
   void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
+    test::HostFolderTest::SetUp();
     folder = test::ScratchFolder();
   }
   void TearDown() override {
-    test::SetEnv("COMMANDER_PATH", u"");
     planted.Undo();
-    test::RegistryTest::TearDown();
+    test::HostFolderTest::TearDown();
   }
 
   // The description of an entry copied out to a local file of its listed name (where the local

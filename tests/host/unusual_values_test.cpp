@@ -38,18 +38,12 @@ std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t first = 1) {
   return b;
 }
 
-class UnusualValuesTest : public test::RegistryTest {
+class UnusualValuesTest : public test::FreshPluginTest {
  protected:
-  void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-  }
   void TearDown() override {
     platform::DeleteFileIfExists(ScriptPath());
     planted.Undo();
-    test::RegistryTest::TearDown();
+    test::FreshPluginTest::TearDown();
   }
   // The "Current value" of an entry's description, or a note of why there is none.
   static std::string CurrentValue(const std::u16string& path) {

@@ -561,15 +561,18 @@ TEST_F(EngineLibraryTest, HintsAndWarningsAloneAreNotReported) {
 
 TEST_F(EngineLibraryTest, HostFailureIsRunTimeError) {
   host_.failWith["QAddValue"] = u"Key \u00C4 \u2713 missing";  // U+2713 is outside the ANSI code page
-  EXPECT_EQ(Run("procedure P;\n"
-                "begin\n"
-                "  QAddValue('a', 'b');\n"
-                "end;\n"
-                "begin\n"
-                "  QInitializeType('t', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
-                "  P;\n"
-                "  QInitializeType('never', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
-                "end."),
+  // The host's routine fails inside P, between two calls that succeed.
+  const char* const script =
+      "procedure P;\n"
+      "begin\n"
+      "  QAddValue('a', 'b');\n"
+      "end;\n"
+      "begin\n"
+      "  QInitializeType('t', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
+      "  P;\n"
+      "  QInitializeType('never', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
+      "end.";
+  EXPECT_EQ(Run(script),
             KS_RUN_ERROR);
   EXPECT_EQ(Message(), u"Exception: Key \u00C4 \u2713 missing");
   ASSERT_EQ(host_.calls.size(), 2u);
@@ -580,15 +583,7 @@ TEST_F(EngineLibraryTest, HostFailureIsRunTimeError) {
 
   // The same script fails at the same place every time.
   host_.calls.clear();
-  EXPECT_EQ(Run("procedure P;\n"
-                "begin\n"
-                "  QAddValue('a', 'b');\n"
-                "end;\n"
-                "begin\n"
-                "  QInitializeType('t', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
-                "  P;\n"
-                "  QInitializeType('never', RT_HKLM, ET_MUST, VAL_STRING, WOW64_32, '');\n"
-                "end."),
+  EXPECT_EQ(Run(script),
             KS_RUN_ERROR);
   EXPECT_EQ(result_.procNo, first.procNo);
   EXPECT_EQ(result_.position, first.position);

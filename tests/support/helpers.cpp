@@ -142,6 +142,23 @@ std::vector<NotAHive> FilesThatAreNoHive() {
   };
 }
 
+void FreshPluginTest::SetUp() {
+  RegistryTest::SetUp();
+  ReloadPlugin();
+  InitCoreInProcess();
+  Recorded().Reset();
+}
+
+void HostFolderTest::SetUp() {
+  FreshPluginTest::SetUp();
+  SetEnv("COMMANDER_PATH", u"C:\\Commander");
+}
+
+void HostFolderTest::TearDown() {
+  SetEnv("COMMANDER_PATH", u"");
+  FreshPluginTest::TearDown();
+}
+
 std::string CaseName(const char* name) {
   std::string out;
   for (const char* c = name; *c; ++c) out += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';

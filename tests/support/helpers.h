@@ -13,6 +13,23 @@
 
 namespace kestrow::test {
 
+// ---- fixtures
+
+// Each test starts with the test keys of the registry emptied (RegistryTest), the plugin loaded
+// afresh with its core set up in this process, and nothing recorded of the host's callbacks.
+class FreshPluginTest : public RegistryTest {
+ protected:
+  void SetUp() override;
+};
+
+// The same, with the host's folder in COMMANDER_PATH as the file manager sets it for its plugins
+// (C:\Commander), and the variable emptied again at the end.
+class HostFolderTest : public FreshPluginTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
 // ---- the exports, as the host calls them
 
 // Copies an entry out (FsGetFileW); by default as the host copies once its user has allowed an
