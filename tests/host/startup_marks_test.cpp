@@ -55,12 +55,11 @@ struct Location {
   PLATFORM_TYPE view;
   std::u16string markKey;
 };
-const Location kLocations[] = {
-    {u"HKCU_RUN32", RT_HKCU, WOW64_32, kMarkRun},
-    {u"HKCU_RUN64", RT_HKCU, WOW64_64, kMarkRun},
-    {u"HKLM_RUN32", RT_HKLM, WOW64_32, kMarkRun32},
-    {u"HKLM_RUN64", RT_HKLM, WOW64_64, kMarkRun},
-};
+const Location kUserRun32 = {u"HKCU_RUN32", RT_HKCU, WOW64_32, kMarkRun};
+const Location kUserRun64 = {u"HKCU_RUN64", RT_HKCU, WOW64_64, kMarkRun};
+const Location kMachineRun32 = {u"HKLM_RUN32", RT_HKLM, WOW64_32, kMarkRun32};
+const Location kMachineRun64 = {u"HKLM_RUN64", RT_HKLM, WOW64_64, kMarkRun};
+const Location kLocations[] = {kUserRun32, kUserRun64, kMachineRun32, kMachineRun64};
 
 class StartupMarksTest : public test::RegistryTest {
  protected:
@@ -124,13 +123,13 @@ TEST_F(StartupMarksTest, MachineMarksBelongToOneViewOnly) {
   // and a mark in the 32-bit view of the registry is no mark at all.
   for (auto view : {WOW64_32, WOW64_64}) Reg::Str(RT_HKLM, view, test::kRun, u"Tool", u"C:\\tool.exe");
   Reg::Set(RT_HKLM, WOW64_64, kMarkRun32, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
-  EXPECT_EQ(kHidden, Attributes(kLocations[2], u"Tool"));
-  EXPECT_EQ(0u, Attributes(kLocations[3], u"Tool"));
+  EXPECT_EQ(kHidden, Attributes(kMachineRun32, u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun64, u"Tool"));
   Reg::DeleteKey(RT_HKLM, WOW64_64, kApproved);
   Reg::Set(RT_HKLM, WOW64_32, kMarkRun, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
   Reg::Set(RT_HKLM, WOW64_32, kMarkRun32, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
-  EXPECT_EQ(0u, Attributes(kLocations[2], u"Tool"));
-  EXPECT_EQ(0u, Attributes(kLocations[3], u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun32, u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun64, u"Tool"));
 }
 
 TEST_F(StartupMarksTest, OnlyATwelveByteBinaryMarkWithAnOddFirstByteSwitchesOff) {
@@ -155,7 +154,7 @@ TEST_F(StartupMarksTest, OnlyATwelveByteBinaryMarkWithAnOddFirstByteSwitchesOff)
       {"a string", REG_SZ_, Reg::Utf16Bytes(u"03"), false, "On"},
       {"12 bytes of REG_NONE", REG_NONE_, Mark(0x03, kSomeTime), false, "On"},
   };
-  const Location& l = kLocations[1];
+  const Location& l = kUserRun64;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   Reg::Str(l.root, l.view, test::kRun, u"Next", u"C:\\next.exe");
   for (const auto& c : cases) {
@@ -226,7 +225,7 @@ TEST_F(StartupMarksTest, HiddenAttributeSwitchesOffAndItsAbsenceOnWritingTheMark
 }
 
 TEST_F(StartupMarksTest, MachineEntryOf32BitViewIsMarkedUnderRun32Only) {
-  const Location& l = kLocations[2];
+  const Location& l = kMachineRun32;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   ASSERT_EQ(0u, Attributes(l, u"Tool"));
   ASSERT_EQ(KS_TRUE, SetAttr(Path(l, u"Tool"), kHidden));
@@ -236,7 +235,7 @@ TEST_F(StartupMarksTest, MachineEntryOf32BitViewIsMarkedUnderRun32Only) {
 }
 
 TEST_F(StartupMarksTest, AnswerNoWritesNothing) {
-  const Location& l = kLocations[0];
+  const Location& l = kUserRun32;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   ASSERT_EQ(0u, Attributes(l, u"Tool"));
   test::Recorded().answers = {false};
