@@ -7,7 +7,7 @@
 #include "registry/memory_registry.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
@@ -231,7 +231,7 @@ class MemoryRegistryFaults : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    if (!InMemory()) GTEST_SKIP() << "needs the in-memory registry";
+    if (!InMemory()) GTEST_SKIP() << test::kNeedsInMemoryRegistry;
     mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   }
   MemoryRegistry* mem = nullptr;
