@@ -5,17 +5,7 @@
 # usage: run_test_test.sh SOURCE_DIR
 set -uo pipefail
 src="$1"
-failures=0
-passed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then
-    echo "ok: $1"
-    passed=$((passed + 1))
-  else
-    echo "FAILED: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 
