@@ -2,7 +2,9 @@
 #include "host/plugin.h"
 #include "host/wide.h"
 #include "model/command_files.h"
+#include "model/listed_names.h"
 #include "model/names.h"
+#include "platform/file_names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "registry/shown_names.h"
@@ -13,7 +15,7 @@ namespace {
 
 // The value name a copied-in file gives: its name without the last extension.
 std::u16string ValueNameFromRemote(const std::u16string& remote) {
-  auto sep = remote.find_last_of(u"\\/:");
+  auto sep = remote.find_last_of(kCopiedNameSeparators);
   std::u16string name = sep == std::u16string::npos ? remote : remote.substr(sep + 1);
   auto dot = name.rfind(u'.');
   if (dot != std::u16string::npos) name.resize(dot);
@@ -27,7 +29,7 @@ std::u16string LowerAscii(std::u16string s) {
 }
 
 std::u16string LocalExtension(const std::u16string& local) {
-  auto sep = local.find_last_of(u"\\:");
+  auto sep = local.find_last_of(kPathSeparators);
   auto dot = local.rfind(u'.');
   if (dot == std::u16string::npos || (sep != std::u16string::npos && dot < sep)) return std::u16string();
   return LowerAscii(local.substr(dot));
@@ -35,23 +37,23 @@ std::u16string LocalExtension(const std::u16string& local) {
 
 bool HasCharacterInvalidInPath(const std::u16string& path) {
   for (char16_t c : path)
-    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|') return true;
+    if (IsInvalidInPath(c)) return true;
   return false;
 }
 
-// A local name no file can have: the characters above and the wildcards. The "?" of the "\\?\"
+// A local name no file can have: the characters no path holds and the wildcards. The "?" of the "\\?\"
 // prefix that long local names carry belongs to the prefix.
 bool IsImpossibleLocalName(const std::u16string& local) {
   const std::u16string prefix = u"\\\\?\\";
   const std::u16string name = local.compare(0, prefix.size(), prefix) == 0 ? local.substr(prefix.size()) : local;
   for (char16_t c : name)
-    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|' || c == u'*' || c == u'?') return true;
+    if (IsInvalidInPath(c) || IsWildcard(c)) return true;
   return false;
 }
 
 // A name longer than any listed name: the host could never find the entry again.
 bool IsTooLongToList(const std::u16string& valueName) {
-  return CutUtf16(valueName, KS_MAX_PATH - 1).size() < valueName.size();
+  return CutUtf16(valueName, kMaxListedName).size() < valueName.size();
 }
 
 std::u16string SingleQuoted(const std::u16string& s) {

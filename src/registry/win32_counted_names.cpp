@@ -120,8 +120,6 @@ std::int32_t OpenOne(RegHandle parent, const std::u16string& name, std::uint32_t
 
 }  // namespace
 
-bool HoldsNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
-
 void OwnedKey::Reset() {
   if (h_ && !IsRoot(h_)) RegCloseKey(reinterpret_cast<HKEY>(h_));
   h_ = 0;

@@ -20,8 +20,6 @@ namespace kestrow::counted {
 
 inline constexpr std::int32_t RS_INVALID_FUNCTION = 1;
 
-bool HoldsNul(const std::u16string& s);
-
 // A key handle of the advapi32 backend that closes itself.
 class OwnedKey {
  public:

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/platform.h"
 #include "registry/win32_counted_names.h"
 
@@ -17,7 +18,6 @@ HKEY H(RegHandle h) {
   return reinterpret_cast<HKEY>(h);
 }
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-using counted::HoldsNul;
 using counted::OwnedKey;
 
 // Opens or creates a path one of whose key names holds a NUL: the keys before that one through
