@@ -73,7 +73,7 @@ TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
 TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   TValue result = TValue::Null();
   auto reg = RegistryFor(Mi.ItemType, KEY_READ_);
-  if (reg->KeyExists(Mi.Address) && reg->OpenKeyReadOnly(Mi.Address)) {
+  if (reg->OpenKeyReadOnly(Mi.Address)) {
     TMemItem node(Mi.ElementType, Mi.Parent, Mi.ItemType, Mi.Address, Mi.ValueName);
     std::vector<std::uint8_t> data;
     if (!Gone(ReadInto(*reg, node, data))) result = node.Value;
@@ -91,7 +91,7 @@ void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
   // The location's key is opened once for all its names.
   auto reg = RegistryFor(directory.ItemType, KEY_READ_);
   const std::u16string& address = directory.ItemType.DefAddr;
-  const bool opened = reg->KeyExists(address) && reg->OpenKeyReadOnly(address);
+  const bool opened = reg->OpenKeyReadOnly(address);
   std::vector<std::uint8_t> data;
   for (const auto& name : valueNames) {
     auto node = MakeTemplate(directory, name);
@@ -103,7 +103,7 @@ void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
 
 void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   auto reg = RegistryFor(templ.ItemType, KEY_READ_);
-  if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
+  if (!reg->OpenKeyReadOnly(templ.Address)) return;
   TStringList names;
   reg->GetValueNames(names);
   std::vector<std::uint8_t> data;
@@ -119,7 +119,7 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
 void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
                                        const ADD_VAL_ARR& extras) {
   auto location = RegistryFor(templ.ItemType, KEY_READ_);
-  if (!(location->KeyExists(templ.Address) && location->OpenKeyReadOnly(templ.Address))) return;
+  if (!location->OpenKeyReadOnly(templ.Address)) return;
   TStringList subkeys;
   location->GetKeyNames(subkeys);
   // Each subkey is opened below the location's open key, not by its whole path from the root.

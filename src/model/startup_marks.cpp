@@ -99,7 +99,7 @@ bool TSentrel::WriteStartupState(const TMemItem& Mi, bool Off) {
   const TWriteNote write(*this);
   auto reg = MarkRegistry(*key, KEY_ALL_ACCESS_);
   // Switching off creates the mark key; switching on needs none, as no mark means on.
-  if (!reg->OpenKey(key->Path, Off)) return !Off && reg->KeyMissing(key->Path);
+  if (!reg->OpenKey(key->Path, Off)) return !Off && reg->LastOpenStatus() == RS_FILE_NOT_FOUND;
   bool written = false;
   try {
     reg->WriteBinary(Mi.ValueName, MarkBytes(Off, Off ? platform::FileTimeNow() : 0));

@@ -39,9 +39,11 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
   // A key created for the value goes again when the value is not written: a failed write leaves
   // the registry as it was.
   std::u16string created;
-  if (!reg->KeyExists(Mi.Address) && CreateKey) {
+  bool opened = reg->OpenKey(Mi.Address, false);
+  if (!opened && CreateKey && reg->LastOpenStatus() == RS_FILE_NOT_FOUND) {
     created = FirstMissingLevel(*reg, Mi.Address);
     reg->CreateKeyEx(Mi.Address);
+    opened = reg->OpenKey(Mi.Address, false);
   }
   struct Undo {
     TRegistryEx& reg;
@@ -56,7 +58,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
       }
     }
   } undo{*reg, created, result};
-  if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
+  if (opened) {
     const std::u16string text = ValueToText(Value);
     switch (Mi.ItemType.ValueType) {
       case VAL_INTEGER:
@@ -95,7 +97,7 @@ bool TSentrel::TryDeleteValue(const TMemItem& Mi) {
   const TWriteNote write(*this);
   auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
-  if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
+  if (reg->OpenKey(Mi.Address, false)) {
     result = reg->DeleteValue(Mi.ValueName);
     reg->CloseKey();
   }
