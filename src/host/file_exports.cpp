@@ -2,12 +2,12 @@
 #include "host/plugin.h"
 #include "host/wide.h"
 #include "model/command_files.h"
+#include "model/confirmations.h"
 #include "model/listed_names.h"
 #include "model/names.h"
 #include "platform/file_names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -56,15 +56,6 @@ bool IsTooLongToList(const std::u16string& valueName) {
   return CutUtf16(valueName, kMaxListedName).size() < valueName.size();
 }
 
-std::u16string SingleQuoted(const std::u16string& s) {
-  std::u16string out = u"'";
-  for (char16_t c : s) {
-    if (c == u'\'') out += u'\'';
-    out += c;
-  }
-  return out + u"'";
-}
-
 }  // namespace
 
 std::int32_t TPlugin::GetFile(const KS_WCHAR* RemoteName, const KS_WCHAR* LocalName, std::int32_t CopyFlags) {
@@ -110,14 +101,11 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
   if (!realName) return FS_FILE_WRITEERROR;
   const TMemItem temp(ELT_ITEM, nullptr, dir->ItemType, dir->Address, *realName);
   if (LocalExtension(local) == u".kscrkey") {
-    if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + ShownPath(temp.Address) + u"?"))
-      return FS_FILE_USERABORT;
+    if (!ConfirmRestore(*s, temp.Address)) return FS_FILE_USERABORT;
     result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   } else {
-    if (s->fConfirmAdd &&
-        !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(ShownName(temp.ValueName)) + u"?"))
-      return FS_FILE_USERABORT;
-    result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+    if (!ConfirmAddCopied(*s, temp.ValueName)) return FS_FILE_USERABORT;
+    result = s->ApplyNewValue(temp, TValue::Text(local), s->Settings.Get().fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   }
   return result;
 }

@@ -4,6 +4,7 @@
 
 #include "model/names.h"
 #include "platform/platform.h"
+#include "script/script_runner.h"
 
 namespace kestrow {
 
@@ -20,7 +21,10 @@ void TPlugin::Start() {
   PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
   Sentrel = std::make_unique<TSentrel>();
   Sentrel->Messages = this;
-  Sentrel->PluginFolder = PluginPath.Get();
+  auto script = std::make_shared<script::TStartupScript>(PluginPath.Get(), Sentrel->Settings);
+  Sentrel->BuildTemplateMemory = [script](TItemTree& tree, TUserMessages& user) {
+    script->BuildTemplateMemory(tree, user);
+  };
 }
 
 void TPlugin::End() {

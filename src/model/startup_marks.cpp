@@ -4,6 +4,7 @@
 #include "model/names.h"
 #include "model/sentrel.h"
 #include "model/type_registry.h"
+#include "platform/errors.h"
 #include "platform/platform.h"
 #include "registry/registry_ex.h"
 
@@ -104,7 +105,8 @@ bool TSentrel::WriteStartupState(const TMemItem& Mi, bool Off) {
   try {
     reg->WriteBinary(Mi.ValueName, MarkBytes(Off, Off ? platform::FileTimeNow() : 0));
     written = true;
-  } catch (...) {
+  } catch (const EKestrowError&) {
+    // The registry refused the mark: it is not written, which the caller reports.
   }
   reg->CloseKey();
   return written;

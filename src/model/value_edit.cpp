@@ -55,6 +55,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
         reg.CloseKey();
         reg.DeleteKeyTree(created);
       } catch (...) {
+        // A destructor: a key that cannot be taken away again stays, and the write still fails.
       }
     }
   } undo{*reg, created, result};
@@ -68,7 +69,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
       case VAL_STRING:
         if (reg->ValueExists(Mi.ValueName) && reg->GetDataType(Mi.ValueName) == rdExpandString) {
           reg->WriteExpandString(Mi.ValueName, text);
-          if (fDebugStrings)
+          if (Settings.Get().fDebugStrings)
             User().AskYesNo(u"Information",
                      u"Type changed to EXPAND_STRING for ADDR = " + ShownPath(Mi.Address) + u" NAME =  " +
                          ShownName(Mi.ValueName) + u"?");

@@ -1,10 +1,13 @@
 // Running the start-up script: reading it, handing it to the engine library with the script
 // interface, and reporting what went wrong.
+#include "script/script_runner.h"
+
 #include <chrono>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "model/sentrel.h"
+#include "model/scanners.h"
 #include "platform/errors.h"
 #include "platform/libraries.h"
 #include "platform/platform.h"
@@ -12,7 +15,7 @@
 #include "script/engine_library.h"
 #include "script/script_text.h"
 
-namespace kestrow {
+namespace kestrow::script {
 
 namespace {
 
@@ -37,7 +40,7 @@ constexpr std::size_t kScriptStackBytes = sizeof(void*) >= 8 ? std::size_t(256) 
 constexpr std::size_t kMaxScriptBytes = std::size_t(128) << 10;
 
 struct RunContext {
-  TSentrel* sentrel;
+  platform::TShared<TSettings>* settings;
   TItemTree* tree;  // the tree being built
   std::chrono::steady_clock::time_point deadline;
   bool stopped = false;
@@ -89,7 +92,7 @@ void CheckOrdinal(const char16_t* what, std::int32_t v, std::int32_t count) {
   if (v < 0 || v >= count) throw EKestrowError(std::u16string(what) + u" " + Decimal(v) + u" is out of range");
 }
 
-TSentrel& S(void* ctx) { return *static_cast<RunContext*>(ctx)->sentrel; }
+platform::TShared<TSettings>& Settings(void* ctx) { return *static_cast<RunContext*>(ctx)->settings; }
 TItemTree& Tree(void* ctx) { return *static_cast<RunContext*>(ctx)->tree; }
 
 // The node a routine adds for a looked-up type, or null when the type is not declared.
@@ -128,7 +131,7 @@ int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, int32_t typeIdLengt
     TItemTree& tree = Tree(ctx);
     auto node = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!node) return;
-    S(ctx).AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName, valueNameLength));
+    TScanners::AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName, valueNameLength));
     *result = 1;
   });
 }
@@ -149,7 +152,7 @@ int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, int32_t typeId
       extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
       extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k], avNameLengths[k]);
     }
-    S(ctx).RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName, valueNameLength), extras);
+    TScanners::RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName, valueNameLength), extras);
     *result = 1;
   });
 }
@@ -161,24 +164,29 @@ int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdL
     TItemTree& tree = Tree(ctx);
     auto templ = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
-    S(ctx).RegGetAllValues(*templ, tree.Memory);
+    TScanners::RegGetAllValues(*templ, tree.Memory);
     *result = 1;
   });
 }
 
 int32_t KS_CALL SetConfirmationCb(void* ctx, int32_t change, int32_t del, int32_t add, int32_t restore, ks_char* err,
                                   int32_t cap) {
-  return Call(err, cap, [&] { S(ctx).SetConfirmation(change != 0, del != 0, add != 0, restore != 0); });
+  return Call(err, cap, [&] {
+    Settings(ctx).Update([&](TSettings& s) { s.SetConfirmation(change != 0, del != 0, add != 0, restore != 0); });
+  });
 }
 
 int32_t KS_CALL SetConfigurationCb(void* ctx, int32_t canCreateKey, int32_t debugStrings, ks_char* err, int32_t cap) {
-  return Call(err, cap, [&] { S(ctx).SetConfiguration(canCreateKey != 0, debugStrings != 0); });
+  return Call(err, cap, [&] {
+    Settings(ctx).Update([&](TSettings& s) { s.SetConfiguration(canCreateKey != 0, debugStrings != 0); });
+  });
 }
 
 void KS_CALL CompilerMessageCb(void* ctx, const ks_char* text) {
   try {
     static_cast<RunContext*>(ctx)->compilerMessages.push_back(FromKs(text));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    // The engine's callback may not throw: a message that finds no memory is not shown.
   }
 }
 
@@ -191,19 +199,7 @@ int32_t KS_CALL ShouldStopCb(void* ctx) {
 
 }  // namespace
 
-void TSentrel::SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore) {
-  fConfirmChange = ConfirmChange;
-  fConfirmDelete = ConfirmDelete;
-  fConfirmAdd = ConfirmAdd;
-  fConfirmRestore = ConfirmRestore;
-}
-
-void TSentrel::SetConfiguration(bool CanCreateKey, bool CanDebugStrings) {
-  fCanCreateKey = CanCreateKey;
-  fDebugStrings = CanDebugStrings;
-}
-
-bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
+bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
   std::string bytes;
   if (!platform::ReadWholeFile(FileName, bytes)) {
     user.ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
@@ -221,15 +217,15 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
     return false;
   }
 
-  const std::u16string folder = PluginFolder.Get();
-  const script::EngineLibrary engine = script::EngineLibrary::Load(platform::LoaderFolder(folder));
+  const std::u16string& folder = folder_;
+  const EngineLibrary engine = EngineLibrary::Load(platform::LoaderFolder(folder));
   if (!engine.Loaded()) {
     user.ShowError(u"The script engine " + folder + u"" KESTROW_ENGINE_FILE
               u" is missing or could not be loaded, so the start-up script did not run.");
     return false;
   }
 
-  RunContext ctx{this, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+  RunContext ctx{&settings_, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
   ks_host host{};
   host.ctx = &ctx;
   host.initialize_type = &InitializeTypeCb;
@@ -242,7 +238,7 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
   host.should_stop = &ShouldStopCb;
   ks_result result{};
   struct EngineCall {
-    const script::EngineLibrary& engine;
+    const EngineLibrary& engine;
     const char* text;
     const ks_host& host;
     ks_result& result;
@@ -279,8 +275,8 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
   }
 }
 
-void TSentrel::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
-  const std::u16string folder = PluginFolder.Get();
+void TStartupScript::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
+  const std::u16string& folder = folder_;
   if (folder.empty()) {
     // No folder to look in: no script runs, and the user is told once.
     if (user.Connected() && !folderReported_.exchange(true))
@@ -289,7 +285,6 @@ void TSentrel::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
     const std::u16string path = folder + u"startup.kscr";
     if (platform::FileExists(path)) ExecuteScript(path, tree, user);
   }
-  if (AfterTemplate) AfterTemplate(*this, tree);
 }
 
-}  // namespace kestrow
+}  // namespace kestrow::script

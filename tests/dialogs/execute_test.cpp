@@ -168,9 +168,11 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
     SCOPED_TRACE(c.name);
     c.seed();
 #ifndef _WIN32
+    const auto script = kestrow::Plugin().Sentrel->BuildTemplateMemory;
     if (c.nativeOnly) {
       // A command of a name the plugin does not know, as only a changed tree could hold.
-      kestrow::Plugin().Sentrel->AfterTemplate = [](TSentrel&, TItemTree& tree) {
+      kestrow::Plugin().Sentrel->BuildTemplateMemory = [script](TItemTree& tree, TUserMessages& user) {
+        if (script) script(tree, user);
         const TMemItem* dir = tree.GetLastParentByPath(u"\\HKCU_RUN64");
         if (!dir) return;
         auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, dir);
@@ -182,7 +184,7 @@ TEST_F(ExecuteTest, EveryEntryAndVerb) {
 #endif
     test::List(c.listed);
 #ifndef _WIN32
-    kestrow::Plugin().Sentrel->AfterTemplate = nullptr;
+    kestrow::Plugin().Sentrel->BuildTemplateMemory = script;
 #endif
     if (std::string(c.name) == "a failed write") Reg::DeleteKey(RT_HKCU, WOW64_64, test::kRun);
     test::Recorded().Reset();
