@@ -89,9 +89,8 @@ class RegBackend {
   virtual std::int32_t EmptyKey(RegHandle key) = 0;
 };
 
-// The backend every registry object uses: the platform's by default; tests may put another in.
+// The backend every registry object uses: the platform's in the shipped library; the test and
+// tool builds may put another in (registry/registry_override.h).
 RegBackend& CurrentRegistry();
-// Replaces the backend (null restores the default); returns the previous one.
-RegBackend* SetRegistryForTests(RegBackend* backend);
 
 }  // namespace kestrow
