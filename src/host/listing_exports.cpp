@@ -94,11 +94,4 @@ void TPlugin::DefRootName(char* DefRootName, std::int32_t maxlen) const {
   DefRootName[n] = '\0';
 }
 
-void TPlugin::SetDefaultParams(const FsDefaultParamStruct* dps) {
-  if (!dps) return;
-  std::size_t n = 0;
-  while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
-  DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
-}
-
 }  // namespace kestrow

@@ -52,6 +52,13 @@ std::int32_t TPlugin::Init(std::int32_t pluginNr, tProgressProc progress, tLogPr
   return -1;
 }
 
+void TPlugin::SetDefaultParams(const FsDefaultParamStruct* dps) {
+  if (!dps) return;
+  std::size_t n = 0;
+  while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
+  DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
+}
+
 bool TPlugin::IsHostOrTempPath(const std::u16string& name) const {
   const std::u16string host = platform::GetEnv(u"COMMANDER_PATH").value_or(std::u16string());
   return platform::StartsWithIgnoreCase(name, host) || platform::StartsWithIgnoreCase(name, TempPath.Get());

@@ -34,6 +34,7 @@ void TScanners::BuildMemory(TItemTree& tree) {
         }
       }
     } catch (...) {
+      // See above: the next location is read all the same.
     }
   }
 }

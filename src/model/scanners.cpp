@@ -164,6 +164,7 @@ void TScanners::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree
         tree.push_back(std::move(x));
       }
     } catch (...) {
+      // See above: the next subkey is read all the same.
     }
     reg.CloseKey();
   }

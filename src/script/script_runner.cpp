@@ -83,6 +83,7 @@ std::int32_t Call(ks_char* err, std::int32_t cap, F&& body) noexcept {
   } catch (const std::bad_alloc&) {
     PutError(err, cap, u"Out of memory");
   } catch (...) {
+    // Nothing may unwind into the engine, which is no C++ code: anything else is a fault of ours.
     PutError(err, cap, u"Internal error");
   }
   return KS_FAIL;

@@ -313,9 +313,7 @@ void SetEnv(const char* name, const std::u16string& value) {
 }
 
 void InitCoreInProcess() {
-  kestrow::Plugin().PluginNumber = 7;
-  kestrow::Plugin().RequestProcW = &RequestW;
-  kestrow::Plugin().LogProcW = &LogW;
+  kestrow::Plugin().InitW(7, nullptr, &LogW, &RequestW);
   if (kestrow::Plugin().TempPath.Get().empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
 }
 
