@@ -8,8 +8,6 @@
 
 namespace kestrow {
 
-bool PlantedUpward(const std::u16string& name) { return name.empty(); }
-
 TPlugin& Plugin() {
   static TPlugin plugin;
   return plugin;

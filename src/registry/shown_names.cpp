@@ -17,7 +17,7 @@ void AppendNameEscape(std::u16string& out, char16_t c) {
 }
 
 std::u16string ShownName(const std::u16string& name) {
-  if (!HoldsNul(name) || PlantedUpward(name)) return name;
+  if (!HoldsNul(name)) return name;
   std::u16string out;
   for (char16_t c : name) {
     if (IsEscapedInNames(c)) {

@@ -23,8 +23,6 @@ void AppendNameEscape(std::u16string& out, char16_t c);
 
 // The name as the texts show it.
 std::u16string ShownName(const std::u16string& name);
-// Planted: declared here, defined in the host layer.
-bool PlantedUpward(const std::u16string& name);
 // A key path as the texts show it: each key name in it as ShownName shows it, the separators
 // as they are.
 std::u16string ShownPath(const std::u16string& path);
