@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -198,35 +199,29 @@ int32_t KS_CALL ShouldStopCb(void* ctx) {
   return 1;
 }
 
-}  // namespace
-
-bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
+// The script's text for the engine, or none (after telling the user) when it cannot run.
+std::optional<std::string> ScriptForEngine(const std::u16string& FileName, TUserMessages& user) {
   std::string bytes;
   if (!platform::ReadWholeFile(FileName, bytes)) {
     user.ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
-    return false;
+    return std::nullopt;
   }
-  const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
+  std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
   // The engine takes the text up to its first NUL; the rest would be dropped without a word.
   if (ansi.find('\0') != std::string::npos) {
     user.ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
-    return false;
+    return std::nullopt;
   }
   if (ansi.size() > kMaxScriptBytes) {
     const long long kib = static_cast<long long>(kMaxScriptBytes >> 10);
     user.ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
-    return false;
+    return std::nullopt;
   }
+  return ansi;
+}
 
-  const std::u16string& folder = folder_;
-  const EngineLibrary engine = EngineLibrary::Load(platform::LoaderFolder(folder));
-  if (!engine.Loaded()) {
-    user.ShowError(u"The script engine " + folder + u"" KESTROW_ENGINE_FILE
-              u" is missing or could not be loaded, so the start-up script did not run.");
-    return false;
-  }
-
-  RunContext ctx{&settings_, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+// Runs the text in the engine on a large stack of its own; the engine's status.
+std::int32_t RunInEngine(const EngineLibrary& engine, const std::string& text, RunContext& ctx, ks_result& result) {
   ks_host host{};
   host.ctx = &ctx;
   host.initialize_type = &InitializeTypeCb;
@@ -237,14 +232,13 @@ bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tr
   host.set_configuration = &SetConfigurationCb;
   host.compiler_message = &CompilerMessageCb;
   host.should_stop = &ShouldStopCb;
-  ks_result result{};
   struct EngineCall {
     const EngineLibrary& engine;
     const char* text;
     const ks_host& host;
     ks_result& result;
     std::int32_t status;
-  } call{engine, ansi.c_str(), host, result, KS_RUN_INTERNAL};
+  } call{engine, text.c_str(), host, result, KS_RUN_INTERNAL};
   platform::RunOnLargeStack(
       kScriptStackBytes,
       [](void* p) {
@@ -252,9 +246,12 @@ bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tr
         c->status = c->engine.Run(c->text, c->host, c->result);
       },
       &call);
-  const std::int32_t status = call.status;
-  const std::u16string message = FromKs(result.message);
+  return call.status;
+}
 
+// Tells the user why a run did not reach its end; true when it did.
+bool ReportRun(std::int32_t status, const RunContext& ctx, const ks_result& result, TUserMessages& user) {
+  const std::u16string message = FromKs(result.message);
   switch (status) {
     case KS_RUN_OK:
       return true;
@@ -276,14 +273,30 @@ bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tr
   }
 }
 
+}  // namespace
+
+bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
+  const std::optional<std::string> text = ScriptForEngine(FileName, user);
+  if (!text) return false;
+  const EngineLibrary engine = EngineLibrary::Load(platform::LoaderFolder(folder_));
+  if (!engine.Loaded()) {
+    user.ShowError(u"The script engine " + folder_ + u"" KESTROW_ENGINE_FILE
+              u" is missing or could not be loaded, so the start-up script did not run.");
+    return false;
+  }
+  RunContext ctx{&settings_, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+  ks_result result{};
+  const std::int32_t status = RunInEngine(engine, *text, ctx, result);
+  return ReportRun(status, ctx, result, user);
+}
+
 void TStartupScript::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
-  const std::u16string& folder = folder_;
-  if (folder.empty()) {
+  if (folder_.empty()) {
     // No folder to look in: no script runs, and the user is told once.
     if (user.Connected() && !folderReported_.exchange(true))
       user.ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
   } else {
-    const std::u16string path = folder + u"startup.kscr";
+    const std::u16string path = folder_ + u"startup.kscr";
     if (platform::FileExists(path)) ExecuteScript(path, tree, user);
   }
 }
