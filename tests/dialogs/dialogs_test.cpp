@@ -148,9 +148,11 @@ class DialogTest : public test::RegistryTest {
     test::Recorded().Reset();
     Own(RT_HKCU, WOW64_64, kKey);
     Reg::DeleteKey(RT_HKCU, WOW64_64, kKey);
-    sentrel().fConfirmChange = true;
-    sentrel().fConfirmAdd = true;
-    sentrel().fCanCreateKey = false;
+    sentrel().Settings.Update([](TSettings& f) {
+      f.fConfirmChange = true;
+      f.fConfirmAdd = true;
+      f.fCanCreateKey = false;
+    });
   }
   static TSentrel& sentrel() { return *kestrow::Plugin().Sentrel; }
   static std::optional<test::RawValue> Stored(const std::u16string& name = kName, const std::u16string& key = kKey) {
@@ -280,7 +282,7 @@ TEST_F(DialogTest, EditDialogCases) {
     c.seed();
     test::Recorded().Reset();
     test::Recorded().answers = c.answers;
-    sentrel().fConfirmChange = c.confirm;
+    sentrel().Settings.Update([&](TSettings& f) { f.fConfirmChange = c.confirm; });
     bool result = !c.result;
     const Seen seen = test::RunAsUser([&] { result = ShowEdForm(sentrel(), c.item); }, c.steps, c.screenshot);
     ExpectNoProblems(seen);
@@ -483,8 +485,10 @@ TEST_F(DialogTest, AddDialogCases) {
     Reg::CreateKey(RT_HKCU, WOW64_64, kKey);
     test::Recorded().Reset();
     test::Recorded().answers = c.answers;
-    sentrel().fConfirmAdd = c.confirm;
-    sentrel().fCanCreateKey = c.canCreateKey;
+    sentrel().Settings.Update([&](TSettings& f) {
+      f.fConfirmAdd = c.confirm;
+      f.fCanCreateKey = c.canCreateKey;
+    });
     // The type directory and its ".ADD" command, as the tree holds them.
     TMemItem dir(ELT_DIRECTORY, nullptr);
     dir.ItemType = TestType(c.type, ET_OPTIONAL, c.typeAddress);

@@ -209,7 +209,9 @@ TEST_F(ExecuteTest, ACommandOfAnotherNameIsLeftToTheHost) {
   GTEST_SKIP() << test::kNeedsLinkedCore;
 #else
   SeedRun();
-  kestrow::Plugin().Sentrel->AfterTemplate = [](TSentrel&, TItemTree& tree) {
+  const auto script = kestrow::Plugin().Sentrel->BuildTemplateMemory;
+  kestrow::Plugin().Sentrel->BuildTemplateMemory = [script](TItemTree& tree, TUserMessages& user) {
+    if (script) script(tree, user);
     const TMemItem* dir = tree.GetLastParentByPath(u"\\HKCU_RUN64");
     if (!dir) return;
     auto cmd = std::make_unique<TMemItem>(ELT_COMMAND, dir);
@@ -218,7 +220,7 @@ TEST_F(ExecuteTest, ACommandOfAnotherNameIsLeftToTheHost) {
     tree.Append(std::move(cmd));
   };
   test::List(u"\\HKCU_RUN64");
-  kestrow::Plugin().Sentrel->AfterTemplate = nullptr;
+  kestrow::Plugin().Sentrel->BuildTemplateMemory = script;
   test::Recorded().Reset();
   std::int32_t result = 12345;
   const Seen seen = test::RunAsUser([&] { result = test::Execute(u"\\HKCU_RUN64\\.OTHER"); }, {});

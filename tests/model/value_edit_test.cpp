@@ -110,7 +110,7 @@ TEST_F(ValueEditTest, StringWritesKeepOrSetTheExpandableType) {
   for (const auto& c : cases) {
     test::Recorded().Reset();
     test::Recorded().defaultAnswer = false;  // the answer changes nothing
-    s.fDebugStrings = c.debug;
+    s.Settings.Update([&](TSettings& f) { f.fDebugStrings = c.debug; });
     ASSERT_TRUE(s.ApplyNewValue(Item(c.vt, c.name), TValue::Text(u"C:\\x"), false));
     auto v = Stored(c.name);
     ASSERT_TRUE(v);

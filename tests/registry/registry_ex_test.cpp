@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
-#include "model/sentrel.h"
+#include "model/scanners.h"
 #include "registry/memory_registry.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
@@ -215,7 +215,7 @@ TEST_F(RegistryExTest, ReadValueRulesByValueType) {
   for (const auto& c : cases) {
     mi.ItemType.ValueType = c.type;
     mi.ValueName = c.name;
-    EXPECT_EQ(c.expected, TSentrel::RegReadValue(*r, mi)) << int(c.type);
+    EXPECT_EQ(c.expected, TScanners::RegReadValue(*r, mi)) << int(c.type);
   }
 }
 

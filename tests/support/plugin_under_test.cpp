@@ -308,9 +308,7 @@ void SetEnv(const char* name, const std::u16string& value) {
 }
 
 void InitCoreInProcess() {
-  kestrow::Plugin().PluginNumber = 7;
-  kestrow::Plugin().RequestProcW = &RecordingRequestW;
-  kestrow::Plugin().LogProcW = &RecordingLogW;
+  kestrow::Plugin().InitW(7, nullptr, &RecordingLogW, &RecordingRequestW);
   if (kestrow::Plugin().TempPath.Get().empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
 }
 

@@ -105,8 +105,8 @@ std::size_t Floor(bool servicesOnly) {
   return touched;
 }
 
-// The floor with the calls the scanners make, through the registry object: a key-exists test and a
-// read-only open per key, and per value the existence test, the type, the size and the data.
+// The floor with the calls the scanners make, through the registry object: a read-only open per
+// key, and per value the existence test, the type, the size and the data.
 std::size_t SameCallsFloor() {
   std::size_t touched = 0;
   for (const auto& b : BuiltinTypes()) {
@@ -118,7 +118,7 @@ std::size_t SameCallsFloor() {
       if (vt != VAL_INTEGER && (t == rdString || t == rdExpandString)) reg->ReadString(name);
       ++touched;
     };
-    if (!(reg->KeyExists(b.type.DefAddr) && reg->OpenKeyReadOnly(b.type.DefAddr))) continue;
+    if (!reg->OpenKeyReadOnly(b.type.DefAddr)) continue;
     if (b.shown == TBuiltinType::ByNames) {
       for (const auto& n : b.names) read(n, b.type.ValueType);
     } else if (b.shown == TBuiltinType::AllValues) {
