@@ -1,6 +1,7 @@
 #include "dialogs/forms.h"
 
 #include "dialogs/user_interface.h"
+#include "model/confirmations.h"
 #include "model/description.h"
 #include "model/sentrel.h"
 #include "registry/comma_text.h"
@@ -12,8 +13,6 @@ namespace {
 
 constexpr std::uint16_t kEscapeKey = 27;
 
-const char16_t* const kConfirmTitle = u"Confirm";
-const char16_t* const kConfirmWrite = u"Do you want to write new value?";
 const char16_t* const kNotWrittenLog = u"Value not written!";
 const char16_t* const kWriteFailed = u"Registry write failed.\r\nCheck rights and user elevation!";
 
@@ -147,7 +146,7 @@ bool ShowEdForm(TSentrel& sentrel, const TMemItem& node) {
   TEditForm form(Mi);
   UserInterface().ShowModal(form);
   if (form.ModalResult != mrOk) return false;
-  if (sentrel.fConfirmChange && !sentrel.User().AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  if (!ConfirmChange(sentrel)) return false;
   const std::u16string text = NewValueText(form, Mi.ItemType.ValueType);
   // The key is never created from this dialog.
   const bool written = sentrel.ApplyNewValue(Mi, TValue::Text(text), false);
@@ -212,12 +211,12 @@ bool ShowAddForm(TSentrel& sentrel, const TMemItem& Mi) {
   UserInterface().ShowModal(form);
   if (form.ModalResult != mrOk) return false;
   if (form.edPath().Text.empty()) return false;
-  if (sentrel.fConfirmAdd && !sentrel.User().AskYesNo(kConfirmTitle, kConfirmWrite)) return false;
+  if (!ConfirmAdd(sentrel)) return false;
   // An empty name writes the key's default value.
   item.ValueName = form.edValueName().Text;
   item.Address = form.PathToWrite();
   // A folder name always creates its subkey; a hand-made path only when the flag allows it.
-  const bool createKey = !form.cbFolderName().Text.empty() || sentrel.fCanCreateKey;
+  const bool createKey = !form.cbFolderName().Text.empty() || sentrel.Settings.Get().fCanCreateKey;
   const std::u16string text = NewValueText(form, item.ItemType.ValueType);
   const bool written = sentrel.ApplyNewValue(item, TValue::Text(text), createKey);
   if (!written) ReportWriteFailure(sentrel.User());

@@ -2,6 +2,7 @@
 // start-up settings do, and clearing it switches the entry on again.
 #include "host/plugin.h"
 #include "host/wide.h"
+#include "model/confirmations.h"
 #include "model/startup_marks.h"
 
 namespace kestrow {
@@ -20,7 +21,7 @@ KS_BOOL TPlugin::SetAttr(const KS_WCHAR* RemoteName, std::int32_t NewAttr) {
   if (!now) return KS_FALSE;
   // An entry already in that state keeps its mark, and the time it was switched off.
   if (now->Off == off) return KS_TRUE;
-  if (s->fConfirmChange && !AskYesNo(u"Confirm", u"Do you want to write new value?")) return KS_FALSE;
+  if (!ConfirmChange(*s)) return KS_FALSE;
   if (!s->WriteStartupState(entry, off)) return KS_FALSE;
   // The entry shows its new state before the next listing reads it again.
   if (const auto state = s->ReadStartupState(entry)) s->ShowStartupState(remote, *state);

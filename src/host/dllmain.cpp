@@ -24,6 +24,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       kestrow::Plugin().End();
     }
   } catch (...) {
+    // Nothing may unwind into the loader: a failed start refuses the load.
     return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;
   }
   return TRUE;

@@ -2,10 +2,12 @@
 #include "host/plugin.h"
 #include "host/wide.h"
 #include "model/command_files.h"
+#include "model/confirmations.h"
+#include "model/listed_names.h"
 #include "model/names.h"
+#include "platform/file_names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "registry/shown_names.h"
 
 namespace kestrow {
 
@@ -13,7 +15,7 @@ namespace {
 
 // The value name a copied-in file gives: its name without the last extension.
 std::u16string ValueNameFromRemote(const std::u16string& remote) {
-  auto sep = remote.find_last_of(u"\\/:");
+  auto sep = remote.find_last_of(kCopiedNameSeparators);
   std::u16string name = sep == std::u16string::npos ? remote : remote.substr(sep + 1);
   auto dot = name.rfind(u'.');
   if (dot != std::u16string::npos) name.resize(dot);
@@ -27,7 +29,7 @@ std::u16string LowerAscii(std::u16string s) {
 }
 
 std::u16string LocalExtension(const std::u16string& local) {
-  auto sep = local.find_last_of(u"\\:");
+  auto sep = local.find_last_of(kPathSeparators);
   auto dot = local.rfind(u'.');
   if (dot == std::u16string::npos || (sep != std::u16string::npos && dot < sep)) return std::u16string();
   return LowerAscii(local.substr(dot));
@@ -35,32 +37,23 @@ std::u16string LocalExtension(const std::u16string& local) {
 
 bool HasCharacterInvalidInPath(const std::u16string& path) {
   for (char16_t c : path)
-    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|') return true;
+    if (IsInvalidInPath(c)) return true;
   return false;
 }
 
-// A local name no file can have: the characters above and the wildcards. The "?" of the "\\?\"
+// A local name no file can have: the characters no path holds and the wildcards. The "?" of the "\\?\"
 // prefix that long local names carry belongs to the prefix.
 bool IsImpossibleLocalName(const std::u16string& local) {
   const std::u16string prefix = u"\\\\?\\";
   const std::u16string name = local.compare(0, prefix.size(), prefix) == 0 ? local.substr(prefix.size()) : local;
   for (char16_t c : name)
-    if (c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|' || c == u'*' || c == u'?') return true;
+    if (IsInvalidInPath(c) || IsWildcard(c)) return true;
   return false;
 }
 
 // A name longer than any listed name: the host could never find the entry again.
 bool IsTooLongToList(const std::u16string& valueName) {
-  return CutUtf16(valueName, KS_MAX_PATH - 1).size() < valueName.size();
-}
-
-std::u16string SingleQuoted(const std::u16string& s) {
-  std::u16string out = u"'";
-  for (char16_t c : s) {
-    if (c == u'\'') out += u'\'';
-    out += c;
-  }
-  return out + u"'";
+  return CutUtf16(valueName, kMaxListedName).size() < valueName.size();
 }
 
 }  // namespace
@@ -108,14 +101,11 @@ std::int32_t TPlugin::PutFile(const KS_WCHAR* LocalName, const KS_WCHAR* RemoteN
   if (!realName) return FS_FILE_WRITEERROR;
   const TMemItem temp(ELT_ITEM, nullptr, dir->ItemType, dir->Address, *realName);
   if (LocalExtension(local) == u".kscrkey") {
-    if (s->fConfirmRestore && !AskYesNo(u"Confirm", u"Do you want to restore key " + ShownPath(temp.Address) + u"?"))
-      return FS_FILE_USERABORT;
+    if (!ConfirmRestore(*s, temp.Address)) return FS_FILE_USERABORT;
     result = s->RestoreKey(temp, local) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   } else {
-    if (s->fConfirmAdd &&
-        !AskYesNo(u"Confirm", u"Do you want to write new value " + SingleQuoted(ShownName(temp.ValueName)) + u"?"))
-      return FS_FILE_USERABORT;
-    result = s->ApplyNewValue(temp, TValue::Text(local), s->fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
+    if (!ConfirmAddCopied(*s, temp.ValueName)) return FS_FILE_USERABORT;
+    result = s->ApplyNewValue(temp, TValue::Text(local), s->Settings.Get().fCanCreateKey) ? FS_FILE_OK : FS_FILE_WRITEERROR;
   }
   return result;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/file_names.h"
+
 #ifdef _WIN32
 // The handle types as <windows.h> declares them, without including it here.
 struct HWND__;
@@ -28,7 +30,8 @@ static_assert(sizeof(KS_WCHAR) == 2, "the interface uses 16-bit characters");
 using KS_DWORD = std::uint32_t;
 using KS_BOOL = std::int32_t;
 
-inline constexpr int KS_MAX_PATH = 260;
+// The size of a name in the interface's records: the longest file name and its terminating NUL.
+inline constexpr int KS_MAX_PATH = static_cast<int>(kestrow::kMaxFileName) + 1;
 
 struct KsFileTime {
   KS_DWORD dwLowDateTime;

@@ -10,6 +10,7 @@ R Guarded(R failure, F&& body) noexcept {
   try {
     return std::forward<F>(body)();
   } catch (...) {
+    // Whatever it was, it must not reach the host, which is no C++ caller.
     return failure;
   }
 }
@@ -19,6 +20,7 @@ void GuardedVoid(F&& body) noexcept {
   try {
     std::forward<F>(body)();
   } catch (...) {
+    // As above: the export has no result to fail with.
   }
 }
 

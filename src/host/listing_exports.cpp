@@ -4,6 +4,7 @@
 
 #include "host/plugin.h"
 #include "host/wide.h"
+#include "model/listed_names.h"
 #include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -17,7 +18,7 @@ void Fill(KsFindDataW* fd, const TItemTree& tree, const TMemItem& node) {
   // A Run entry switched off is listed hidden, for the host to show it dimmed.
   if (node.ElementType == ELT_ITEM && node.Startup.Off) fd->dwFileAttributes |= KS_FILE_ATTRIBUTE_HIDDEN;
   // The listed name fits the record; the cut only guards it, never between the halves of a pair.
-  const std::u16string name = CutUtf16(tree.ListedName(node), KS_MAX_PATH - 1);
+  const std::u16string name = CutUtf16(tree.ListedName(node), kMaxListedName);
   for (std::size_t i = 0; i < name.size(); ++i) fd->cFileName[i] = static_cast<KS_WCHAR>(name[i]);
   fd->cFileName[name.size()] = 0;
   // When the key the node is read from was last written; no time for what has none.
@@ -95,13 +96,6 @@ void TPlugin::DefRootName(char* DefRootName, std::int32_t maxlen) const {
   if (n > static_cast<std::size_t>(maxlen - 1)) n = static_cast<std::size_t>(maxlen - 1);
   std::memcpy(DefRootName, root, n);
   DefRootName[n] = '\0';
-}
-
-void TPlugin::SetDefaultParams(const FsDefaultParamStruct* dps) {
-  if (!dps) return;
-  std::size_t n = 0;
-  while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
-  DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
 }
 
 }  // namespace kestrow

@@ -4,6 +4,7 @@
 
 #include "model/names.h"
 #include "platform/platform.h"
+#include "script/script_runner.h"
 
 namespace kestrow {
 
@@ -20,7 +21,10 @@ void TPlugin::Start() {
   PluginPath = folder.empty() ? std::u16string() : WithTrailingBackslash(folder);
   Sentrel = std::make_unique<TSentrel>();
   Sentrel->Messages = this;
-  Sentrel->PluginFolder = PluginPath.Get();
+  auto script = std::make_shared<script::TStartupScript>(PluginPath.Get(), Sentrel->Settings);
+  Sentrel->BuildTemplateMemory = [script](TItemTree& tree, TUserMessages& user) {
+    script->BuildTemplateMemory(tree, user);
+  };
 }
 
 void TPlugin::End() {
@@ -46,6 +50,13 @@ std::int32_t TPlugin::Init(std::int32_t pluginNr, tProgressProc progress, tLogPr
   LogProc = log;
   RequestProc = request;
   return -1;
+}
+
+void TPlugin::SetDefaultParams(const FsDefaultParamStruct* dps) {
+  if (!dps) return;
+  std::size_t n = 0;
+  while (n < sizeof dps->DefaultIniName && dps->DefaultIniName[n]) ++n;
+  DefaultIniPath = FolderPart(platform::FromAnsi(std::string(dps->DefaultIniName, n)));
 }
 
 bool TPlugin::IsHostOrTempPath(const std::u16string& name) const {

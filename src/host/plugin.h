@@ -62,19 +62,25 @@ class TPlugin final : public TUserMessages {
 
   // Made when the library loads and freed when it unloads.
   std::unique_ptr<TSentrel> Sentrel;
-  std::atomic<std::int32_t> PluginNumber{0};
-  std::atomic<tProgressProcW> ProgressProcW{nullptr};
-  std::atomic<tLogProcW> LogProcW{nullptr};
-  std::atomic<tRequestProcW> RequestProcW{nullptr};
-  std::atomic<tProgressProc> ProgressProc{nullptr};
-  std::atomic<tLogProc> LogProc{nullptr};
-  std::atomic<tRequestProc> RequestProc{nullptr};
   platform::TShared<std::u16string> PluginPath;  // the plugin's folder ending in "\", or empty when it is not known
   platform::TShared<std::u16string> TempPath;
-  platform::TShared<std::u16string> DefaultIniPath;
 
  private:
   std::int32_t Open(const std::u16string& path);
+
+  // What FsInitW and FsInit give: the plugin number every callback carries, and the callbacks.
+  std::atomic<std::int32_t> PluginNumber{0};
+  std::atomic<tLogProcW> LogProcW{nullptr};
+  std::atomic<tRequestProcW> RequestProcW{nullptr};
+  // Kept as the host gives them and never read: the plugin shows no progress, and the ANSI
+  // callbacks of FsInit are never called (every message goes through the wide ones).
+  std::atomic<tProgressProcW> ProgressProcW{nullptr};
+  std::atomic<tProgressProc> ProgressProc{nullptr};
+  std::atomic<tLogProc> LogProc{nullptr};
+  std::atomic<tRequestProc> RequestProc{nullptr};
+  // The folder of the host's default ini file (FsSetDefaultParams): kept and never used, as the
+  // plugin has no settings file.
+  platform::TShared<std::u16string> DefaultIniPath;
 
   TSearches searches_;
 };

@@ -9,15 +9,6 @@
 
 namespace kestrow {
 
-std::u16string ValueToText(const TValue& v) {
-  if (v.IsInteger()) {
-    std::string s = std::to_string(v.AsInteger());
-    return std::u16string(s.begin(), s.end());
-  }
-  if (v.IsText()) return v.AsText();
-  return std::u16string();
-}
-
 std::u16string MultiSzToText(const TMemItem& node) {
   std::u16string out;
   for (const auto& s : SplitCommaText(ValueToText(node.Value))) out += u"\r\n" + s;

@@ -7,8 +7,6 @@ namespace kestrow {
 
 // The comma text of the node's value as lines: each string preceded by CR LF.
 std::u16string MultiSzToText(const TMemItem& node);
-// The text form of a value: an integer in decimal, a text as itself, nothing as the empty text.
-std::u16string ValueToText(const TValue& v);
 // What the user sees for the node's value ("<NULL>" for a missing one).
 std::u16string ValueText(const TMemItem& node);
 // The eight lines of the description, each ended by CR LF.

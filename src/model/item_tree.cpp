@@ -114,13 +114,6 @@ class ListedNames {
   std::map<std::u16string, std::vector<std::u16string>> shortened_;
 };
 
-// The key of a name in a directory's index: equal keys for names equal by the name rule.
-std::u16string Folded(std::u16string name) {
-  for (auto& c : name)
-    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
-  return name;
-}
-
 }  // namespace
 
 void TItemTree::Seal() {
@@ -133,7 +126,7 @@ void TItemTree::Seal() {
   for (std::size_t i = 0; i < Memory.size(); ++i) {
     const TMemItem& n = *Memory[i];
     std::u16string listed = names[n.Parent].Of(n);
-    index->byName[n.Parent].emplace(Folded(listed), &n);
+    index->byName[n.Parent].emplace(FoldedName(listed), &n);
     index->listed.push_back(std::move(listed));
     index->place.emplace(&n, i);
     if (!n.Parent && n.ElementType == ELT_DIRECTORY) index->roots.push_back(&n);
@@ -159,7 +152,7 @@ const TMemItem* TItemTree::FindElementByName(const TMemItem* Parent, const std::
   if (index_) {
     const auto dir = index_->byName.find(Parent);
     if (dir == index_->byName.end()) return nullptr;
-    const auto found = dir->second.find(Folded(name));
+    const auto found = dir->second.find(FoldedName(name));
     return found == dir->second.end() ? nullptr : found->second;
   }
   ListedNames names;

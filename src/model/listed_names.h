@@ -17,12 +17,13 @@
 
 #include <string>
 
+#include "platform/file_names.h"
 #include "registry/shown_names.h"
 
 namespace kestrow {
 
-// The longest name the listing's find-data record holds (260 units with the terminating NUL).
-inline constexpr std::size_t kMaxListedName = 259;
+// The longest listed name: the longest file name.
+inline constexpr std::size_t kMaxListedName = kMaxFileName;
 
 // True when the name is not listed as it is.
 bool NeedsListedForm(const std::u16string& real);

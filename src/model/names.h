@@ -7,8 +7,10 @@ namespace kestrow {
 
 // Equal when of the same length and equal after folding "a".."z" to "A".."Z" (nothing else folds).
 bool SameName(const std::u16string& a, const std::u16string& b);
+// The name with "a".."z" folded to "A".."Z": names the rule above finds equal fold alike.
+std::u16string FoldedName(std::u16string name);
 
-// Text after the last "\" or ":" (the whole text when there is none).
+// Text after the last path separator, "\" or ":" (the whole text when there is none).
 std::u16string NamePart(const std::u16string& path);
 
 // Text up to and including the last separator; a final "\" is dropped unless it is the first

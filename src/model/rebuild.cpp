@@ -1,14 +1,14 @@
 // Declaring the built-in types and reading every built-in location.
 #include "model/builtin_types.h"
-#include "model/sentrel.h"
+#include "model/scanners.h"
 
 namespace kestrow {
 
-void TSentrel::InitializeAllTypes(TItemTree& tree) {
+void TScanners::InitializeAllTypes(TItemTree& tree) {
   for (const auto& b : BuiltinTypes()) TItemTree::InitializeType(tree.ItemTypes, b.type, tree.Memory);
 }
 
-void TSentrel::BuildMemory(TItemTree& tree) {
+void TScanners::BuildMemory(TItemTree& tree) {
   InitializeAllTypes(tree);
   const auto& types = BuiltinTypes();
   for (int index : BuiltinScanOrder()) {
@@ -34,6 +34,7 @@ void TSentrel::BuildMemory(TItemTree& tree) {
         }
       }
     } catch (...) {
+      // See above: the next location is read all the same.
     }
   }
 }

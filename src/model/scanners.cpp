@@ -7,7 +7,7 @@
 // empty text. A value that is gone by the time it is read is not listed; one that cannot be read
 // is. A subkey that cannot be opened is listed with substitutes for its values, unless it is gone.
 #include "platform/errors.h"
-#include "model/sentrel.h"
+#include "model/scanners.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
 
@@ -63,17 +63,17 @@ std::int32_t ReadInto(TRegistryEx& reg, TMemItem& node, std::vector<std::uint8_t
 
 }  // namespace
 
-TValue TSentrel::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
+TValue TScanners::RegReadValue(TRegistryEx& Reg, const TMemItem& Mi) {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
   const std::int32_t status = Reg.ReadData(Mi.ValueName, &type, &data);
   return ValueFromData(Mi.ItemType.ValueType, status, type, data);
 }
 
-TValue TSentrel::RegGetValue(const TMemItem& Mi) {
+TValue TScanners::RegGetValue(const TMemItem& Mi) {
   TValue result = TValue::Null();
   auto reg = RegistryFor(Mi.ItemType, KEY_READ_);
-  if (reg->KeyExists(Mi.Address) && reg->OpenKeyReadOnly(Mi.Address)) {
+  if (reg->OpenKeyReadOnly(Mi.Address)) {
     TMemItem node(Mi.ElementType, Mi.Parent, Mi.ItemType, Mi.Address, Mi.ValueName);
     std::vector<std::uint8_t> data;
     if (!Gone(ReadInto(*reg, node, data))) result = node.Value;
@@ -82,16 +82,19 @@ TValue TSentrel::RegGetValue(const TMemItem& Mi) {
   return result;
 }
 
-void TSentrel::AddSingleValue(TMemoryList& tree, const TMemItem& directory, const std::u16string& valueName) {
-  AddNamedValues(tree, directory, {valueName});
+void TScanners::AddSingleValue(TMemoryList& tree, const TMemItem& directory, const std::u16string& valueName) {
+  auto node = MakeTemplate(directory, valueName);
+  node->Value = RegGetValue(*node);
+  // A required value is listed whether it is there or not, an optional one only when it is.
+  if (node->ItemType.EditType == ET_MUST || !node->Value.IsNull()) tree.push_back(std::move(node));
 }
 
-void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
+void TScanners::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
                               const std::vector<std::u16string>& valueNames) {
   // The location's key is opened once for all its names.
   auto reg = RegistryFor(directory.ItemType, KEY_READ_);
   const std::u16string& address = directory.ItemType.DefAddr;
-  const bool opened = reg->KeyExists(address) && reg->OpenKeyReadOnly(address);
+  const bool opened = reg->OpenKeyReadOnly(address);
   const std::uint64_t changed = opened ? reg->CurrentKeyTime() : 0;
   std::vector<std::uint8_t> data;
   for (const auto& name : valueNames) {
@@ -103,9 +106,9 @@ void TSentrel::AddNamedValues(TMemoryList& tree, const TMemItem& directory,
   }
 }
 
-void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
+void TScanners::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   auto reg = RegistryFor(templ.ItemType, KEY_READ_);
-  if (!(reg->KeyExists(templ.Address) && reg->OpenKeyReadOnly(templ.Address))) return;
+  if (!reg->OpenKeyReadOnly(templ.Address)) return;
   const std::uint64_t changed = reg->CurrentKeyTime();
   TStringList names;
   reg->GetValueNames(names);
@@ -120,10 +123,10 @@ void TSentrel::RegGetAllValues(const TMemItem& templ, TMemoryList& tree) {
   reg->CloseKey();
 }
 
-void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
+void TScanners::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
                                        const ADD_VAL_ARR& extras) {
   auto location = RegistryFor(templ.ItemType, KEY_READ_);
-  if (!(location->KeyExists(templ.Address) && location->OpenKeyReadOnly(templ.Address))) return;
+  if (!location->OpenKeyReadOnly(templ.Address)) return;
   TStringList subkeys;
   location->GetKeyNames(subkeys);
   // Each subkey is opened below the location's open key, not by its whole path from the root.
@@ -170,6 +173,7 @@ void TSentrel::RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree,
         tree.push_back(std::move(x));
       }
     } catch (...) {
+      // See above: the next subkey is read all the same.
     }
     reg.CloseKey();
   }

@@ -2,6 +2,7 @@
 #include "model/sentrel.h"
 
 #include "model/key_times.h"
+#include "model/scanners.h"
 
 namespace kestrow {
 
@@ -31,13 +32,15 @@ TTree TSentrel::Rebuild() {
     // The tree is usually about as large as the last one: its list is made that large at once.
     const std::size_t previous = Tree()->Memory.size();
     tree->Memory.reserve(previous + previous / 8);
-    // Each step reports its own failures; the tree keeps what the steps before it added.
+    // Each step reports its own failures; the tree keeps what the steps before it added. What
+    // still escapes a step (memory running out, or a fault of the registry's own) ends that step
+    // and not the rebuild: a listing shows what could be read, as every step promises.
     try {
-      BuildMemory(*tree);
+      TScanners::BuildMemory(*tree);
     } catch (...) {
     }
     try {
-      BuildTemplateMemory(*tree, held);
+      if (BuildTemplateMemory) BuildTemplateMemory(*tree, held);
     } catch (...) {
     }
     try {

@@ -1,5 +1,6 @@
 // The central object: the newest published item tree, the rebuild that replaces it, the six flags
-// and the operations that read and write the registry for the exports.
+// and the operations that write the registry for the exports. The scanners that read the
+// registry into a tree are model/scanners.h; the start-up script's run is the script layer's.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "model/item_tree.h"
 #include "model/mem_item.h"
+#include "model/settings.h"
 #include "model/user_messages.h"
 #include "platform/shared_value.h"
 
@@ -21,7 +23,7 @@ class TRegistryEx;
 
 // The central object (`TSentrel`): what the drive shows, how it is read from the registry and how
 // the user's commands change it. Any thread may call it: the published tree is replaced under a
-// short lock and never changed, rebuilds run one at a time, the flags are atomic.
+// short lock and never changed, rebuilds run one at a time, the flags are replaced whole under a lock.
 class TSentrel {
  public:
   TSentrel();
@@ -42,42 +44,17 @@ class TSentrel {
   // entry's switched-off state is seen before the next listing reads it again.
   void ShowStartupState(const std::u16string& path, const TStartupState& state);
 
-  std::atomic<bool> fConfirmChange{true};   // ask before a dialog writes a changed value
-  std::atomic<bool> fConfirmDelete{true};   // ask before a value is deleted
-  std::atomic<bool> fConfirmAdd{true};      // ask before a new value is written
-  std::atomic<bool> fConfirmRestore{true};  // ask before a key is restored from a key file
-  std::atomic<bool> fCanCreateKey{false};   // a write may create the key it goes to
-  std::atomic<bool> fDebugStrings{false};   // say when a string write keeps the expandable type
+  // The six flags the start-up script can change, read and replaced whole.
+  platform::TShared<TSettings> Settings;
 
   // Where questions and messages go (not owned); none reach the user until the host connects them.
   TUserMessages* Messages = nullptr;
   TUserMessages& User() const { return Messages ? *Messages : NoUserMessages(); }
-  // The plugin's folder ending in a backslash, where the start-up script and the engine lie;
-  // empty when it is not known.
-  platform::TShared<std::u16string> PluginFolder;
 
-  // Registry scanners: each appends the nodes of one location to the tree being built.
-  // The value the node names as the registry holds it now; Null when it is not there.
-  TValue RegGetValue(const TMemItem& Mi);
-  // Appends a node for every named value of the template's key.
-  void RegGetAllValues(const TMemItem& templ, TMemoryList& tree);
-  // Appends a directory for every subkey of the template's key, with the looked-for value and
-  // the extra values in it.
-  void RegGetAllSubkeysByValue(const TMemItem& templ, TMemoryList& tree, const std::u16string& valueName,
-                               const ADD_VAL_ARR& extras);
-  // The single-value rule: reads the named value and appends it when the type is ET_MUST or the
-  // value is present.
-  void AddSingleValue(TMemoryList& tree, const TMemItem& directory, const std::u16string& valueName);
-  // The single-value rule for several names of one directory, read through one open key.
-  void AddNamedValues(TMemoryList& tree, const TMemItem& directory, const std::vector<std::u16string>& valueNames);
-  // The node's value read from the registry object's open key, in the form of the node's type.
-  static TValue RegReadValue(TRegistryEx& Reg, const TMemItem& Mi);
-
-  // The steps of a rebuild, on the tree being built.
-  void InitializeAllTypes(TItemTree& tree);  // declares the built-in types
-  void BuildMemory(TItemTree& tree);         // the built-in locations
-  // Runs the start-up script, which may add types and values; its reports go to the user given.
-  void BuildTemplateMemory(TItemTree& tree, TUserMessages& user);
+  // The step of a rebuild after the built-in locations (`BuildTemplateMemory`): the start-up
+  // script's run, which the script layer provides and the library connects when it loads; the
+  // tree being built and where the script's reports go. None: no script runs.
+  std::function<void(TItemTree& tree, TUserMessages& user)> BuildTemplateMemory;
 
   // Writes the node's description into the file; false when the file cannot be written.
   bool GenerateTextInfo(const TMemItem& Mi, const std::u16string& FileName) const;
@@ -101,18 +78,6 @@ class TSentrel {
   // Restores the node's key from the key file.
   bool RestoreKey(const TMemItem& Mi, const std::u16string& FileName);
 
-  // Runs the start-up script into the tree; false (after telling the user) when it did not run
-  // to its end.
-  bool ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user);
-  // The four confirmation flags, as the script sets them.
-  void SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore);
-  // The two configuration flags, as the script sets them.
-  void SetConfiguration(bool CanCreateKey, bool CanDebugStrings);
-
-  // Test seam: called at the end of BuildTemplateMemory with the tree being built, so tests can
-  // declare types and add nodes the way the start-up script does. Set it while no rebuild runs.
-  std::function<void(TSentrel&, TItemTree&)> AfterTemplate;
-
  private:
   void Publish(TTree tree);
 
@@ -123,8 +88,6 @@ class TSentrel {
   // state copy must not replace a newer tree.
   std::mutex rebuilding_;
   std::atomic<std::uint64_t> writes_{0};
-  // The user has been told that the plugin folder is not known.
-  std::atomic<bool> folderReported_{false};
 
   friend class TWriteNote;
 };

@@ -4,6 +4,7 @@
 #include "model/names.h"
 #include "model/sentrel.h"
 #include "model/type_registry.h"
+#include "platform/errors.h"
 #include "platform/platform.h"
 #include "registry/registry_ex.h"
 
@@ -99,12 +100,13 @@ bool TSentrel::WriteStartupState(const TMemItem& Mi, bool Off) {
   const TWriteNote write(*this);
   auto reg = MarkRegistry(*key, KEY_ALL_ACCESS_);
   // Switching off creates the mark key; switching on needs none, as no mark means on.
-  if (!reg->OpenKey(key->Path, Off)) return !Off && reg->KeyMissing(key->Path);
+  if (!reg->OpenKey(key->Path, Off)) return !Off && reg->LastOpenStatus() == RS_FILE_NOT_FOUND;
   bool written = false;
   try {
     reg->WriteBinary(Mi.ValueName, MarkBytes(Off, Off ? platform::FileTimeNow() : 0));
     written = true;
-  } catch (...) {
+  } catch (const EKestrowError&) {
+    // The registry refused the mark: it is not written, which the caller reports.
   }
   reg->CloseKey();
   return written;

@@ -43,4 +43,15 @@ class TValue {
   std::u16string text_;
 };
 
+// The text form of a value, as it is shown and as it is written: an integer in decimal, a text as
+// itself, nothing as the empty text.
+inline std::u16string ValueToText(const TValue& v) {
+  if (v.IsInteger()) {
+    const std::string s = std::to_string(v.AsInteger());
+    return std::u16string(s.begin(), s.end());
+  }
+  if (v.IsText()) return v.AsText();
+  return std::u16string();
+}
+
 }  // namespace kestrow

@@ -39,9 +39,11 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
   // A key created for the value goes again when the value is not written: a failed write leaves
   // the registry as it was.
   std::u16string created;
-  if (!reg->KeyExists(Mi.Address) && CreateKey) {
+  bool opened = reg->OpenKey(Mi.Address, false);
+  if (!opened && CreateKey && reg->LastOpenStatus() == RS_FILE_NOT_FOUND) {
     created = FirstMissingLevel(*reg, Mi.Address);
     reg->CreateKeyEx(Mi.Address);
+    opened = reg->OpenKey(Mi.Address, false);
   }
   struct Undo {
     TRegistryEx& reg;
@@ -53,10 +55,11 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
         reg.CloseKey();
         reg.DeleteKeyTree(created);
       } catch (...) {
+        // A destructor: a key that cannot be taken away again stays, and the write still fails.
       }
     }
   } undo{*reg, created, result};
-  if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
+  if (opened) {
     const std::u16string text = ValueToText(Value);
     switch (Mi.ItemType.ValueType) {
       case VAL_INTEGER:
@@ -66,7 +69,7 @@ bool TSentrel::ApplyNewValue(const TMemItem& Mi, const TValue& Value, bool Creat
       case VAL_STRING:
         if (reg->ValueExists(Mi.ValueName) && reg->GetDataType(Mi.ValueName) == rdExpandString) {
           reg->WriteExpandString(Mi.ValueName, text);
-          if (fDebugStrings)
+          if (Settings.Get().fDebugStrings)
             User().AskYesNo(u"Information",
                      u"Type changed to EXPAND_STRING for ADDR = " + ShownPath(Mi.Address) + u" NAME =  " +
                          ShownName(Mi.ValueName) + u"?");
@@ -95,7 +98,7 @@ bool TSentrel::TryDeleteValue(const TMemItem& Mi) {
   const TWriteNote write(*this);
   auto reg = RegistryFor(Mi.ItemType, KEY_ALL_ACCESS_);
   bool result = false;
-  if (reg->KeyExists(Mi.Address) && reg->OpenKey(Mi.Address, false)) {
+  if (reg->OpenKey(Mi.Address, false)) {
     result = reg->DeleteValue(Mi.ValueName);
     reg->CloseKey();
   }

@@ -119,5 +119,8 @@ namespace kestrow::platform {
 // The module whose file name ModuleFileName reports: the DLL's instance handle on Windows; on
 // Linux, where there is no plugin module, the file name itself.
 void SetModule(void* instance);
+#ifndef _WIN32
+// The file name ModuleFileName reports on Linux, where only tests and tools run the plugin's code.
 void SetModuleFileNameForTests(const std::u16string& fileName);
+#endif
 }  // namespace kestrow::platform

@@ -11,7 +11,6 @@ namespace kestrow::platform {
 
 namespace {
 HMODULE g_module = nullptr;
-std::u16string g_moduleFileNameOverride;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::u16string U(const wchar_t* s, std::size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
@@ -33,7 +32,6 @@ class FileHandle {
 }  // namespace
 
 void SetModule(void* instance) { g_module = static_cast<HMODULE>(instance); }
-void SetModuleFileNameForTests(const std::u16string& fileName) { g_moduleFileNameOverride = fileName; }
 
 std::u16string SystemTempPath() {
   wchar_t buf[MAX_PATH + 1] = {};
@@ -43,7 +41,6 @@ std::u16string SystemTempPath() {
 }
 
 std::u16string ModuleFileName() {
-  if (!g_moduleFileNameOverride.empty()) return g_moduleFileNameOverride;
   // A folder may be far longer than MAX_PATH: the buffer grows until the whole name fits (a
   // result that fills the buffer may have been cut), up to the longest path the system has.
   constexpr DWORD kLongestPath = 32768;

@@ -1,5 +1,6 @@
 // A value that one thread may replace while others read it: each read takes a copy under a lock.
-// For the few settings of the library (its folders) that any export may read from any thread.
+// For the few settings of the library (its folders, the flags the script sets) that any export may
+// read from any thread.
 #pragma once
 
 #include <mutex>
@@ -24,6 +25,12 @@ class TShared {
     return value_;
   }
   operator T() const { return Get(); }
+  // Changes the value in place under the lock: change(T&) sees and leaves the whole value.
+  template <typename F>
+  void Update(F&& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change(value_);
+  }
 
  private:
   mutable std::mutex mutex_;

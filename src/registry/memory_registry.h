@@ -3,7 +3,8 @@
 // everything else, key names compared without regard to case, values and subkeys enumerated in
 // the order they were created, access rights per key, and save and restore in a format of its
 // own. Faults can be injected into any call. Any thread may call it: each call holds the
-// registry's lock (the fault hook runs inside it and may call Find()).
+// registry's lock (the fault hook runs inside it and may call Find()). It is the registry of the
+// test and tool builds on Linux; the shipped library does not hold it.
 #pragma once
 
 #include <functional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "registry/reg_backend.h"
+#include "registry/registry_override.h"
 
 namespace kestrow {
 

@@ -11,6 +11,10 @@ using RegHandle = std::uintptr_t;
 inline constexpr RegHandle HKEY_CLASSES_ROOT_ = 0x80000000u;
 inline constexpr RegHandle HKEY_CURRENT_USER_ = 0x80000001u;
 inline constexpr RegHandle HKEY_LOCAL_MACHINE_ = 0x80000002u;
+// The root keys above, which every process has open and nobody closes.
+inline bool IsPredefinedRoot(RegHandle h) {
+  return h == HKEY_CLASSES_ROOT_ || h == HKEY_CURRENT_USER_ || h == HKEY_LOCAL_MACHINE_;
+}
 
 // Status codes (Win32 error numbers).
 inline constexpr std::int32_t RS_OK = 0;
@@ -87,9 +91,8 @@ class RegBackend {
   virtual std::int32_t EmptyKey(RegHandle key) = 0;
 };
 
-// The backend every registry object uses: the platform's by default; tests may put another in.
+// The backend every registry object uses: the platform's in the shipped library; the test and
+// tool builds may put another in (registry/registry_override.h).
 RegBackend& CurrentRegistry();
-// Replaces the backend (null restores the default); returns the previous one.
-RegBackend* SetRegistryForTests(RegBackend* backend);
 
 }  // namespace kestrow

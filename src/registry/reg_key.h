@@ -1,6 +1,7 @@
 // An open registry key that closes itself, and the registry view as a parameter of its own.
 #pragma once
 
+#include <string>
 #include <utility>
 
 #include "registry/reg_backend.h"
@@ -14,10 +15,13 @@ enum class RegView : std::uint8_t { Bits32, Bits64 };
 // The access-mask flag that selects the view.
 inline std::uint32_t ViewBits(RegView view) { return view == RegView::Bits64 ? KEY_WOW64_64KEY_ : KEY_WOW64_32KEY_; }
 
-// Owns one open key of a backend: closes it when it goes out of scope or is replaced.
+// The one owner of an open key: whoever opens a key holds it in one of these, and the key is
+// closed by the backend that opened it when the owner goes out of scope or is given another key.
+// The predefined root keys are never closed.
 class TRegKey {
  public:
   TRegKey() = default;
+  // Takes the open key of the backend.
   TRegKey(RegBackend& reg, RegHandle key) : reg_(&reg), key_(key) {}
   ~TRegKey() { Reset(); }
   TRegKey(TRegKey&& other) noexcept : reg_(other.reg_), key_(std::exchange(other.key_, 0)) {}
@@ -32,26 +36,32 @@ class TRegKey {
   TRegKey(const TRegKey&) = delete;
   TRegKey& operator=(const TRegKey&) = delete;
 
+  // The key sub below base, opened with the access mask; an empty owner when the backend refused,
+  // with the backend's status in *status when it is given.
+  static TRegKey Open(RegBackend& reg, RegHandle base, const std::u16string& sub, std::uint32_t sam,
+                      std::int32_t* status = nullptr) {
+    RegHandle h = 0;
+    const std::int32_t e = reg.OpenKey(base, sub, sam, &h);
+    if (status) *status = e;
+    return e == RS_OK ? TRegKey(reg, h) : TRegKey();
+  }
+  // The same, creating the keys of the path that are missing.
+  static TRegKey Create(RegBackend& reg, RegHandle base, const std::u16string& sub, std::uint32_t sam,
+                        std::int32_t* status = nullptr) {
+    RegHandle h = 0;
+    const std::int32_t e = reg.CreateKey(base, sub, sam, &h);
+    if (status) *status = e;
+    return e == RS_OK ? TRegKey(reg, h) : TRegKey();
+  }
+
   RegHandle Get() const { return key_; }
   explicit operator bool() const { return key_ != 0; }
   void Reset() {
-    if (key_ && reg_) reg_->CloseKey(key_);
+    if (key_ && reg_ && !IsPredefinedRoot(key_)) reg_->CloseKey(key_);
     key_ = 0;
   }
-
-  // Opens or creates sub below base; on success this key owns the new handle.
-  std::int32_t Open(RegBackend& reg, RegHandle base, const std::u16string& sub, std::uint32_t sam) {
-    RegHandle h = 0;
-    const std::int32_t e = reg.OpenKey(base, sub, sam, &h);
-    if (e == RS_OK) *this = TRegKey(reg, h);
-    return e;
-  }
-  std::int32_t Create(RegBackend& reg, RegHandle base, const std::u16string& sub, std::uint32_t sam) {
-    RegHandle h = 0;
-    const std::int32_t e = reg.CreateKey(base, sub, sam, &h);
-    if (e == RS_OK) *this = TRegKey(reg, h);
-    return e;
-  }
+  // Gives the key up: the caller closes it (a backend handing an open key to its own caller).
+  RegHandle Release() { return std::exchange(key_, 0); }
 
  private:
   RegBackend* reg_ = nullptr;

@@ -40,10 +40,10 @@ RegHandle TRegistryEx::Base(const std::u16string& key, std::u16string* rest) con
   return current_ ? current_.Get() : root_;
 }
 
-std::int32_t TRegistryEx::Open(const std::u16string& key, std::uint32_t rights, TRegKey* out) const {
+TRegKey TRegistryEx::Open(const std::u16string& key, std::uint32_t rights, std::int32_t* status) const {
   std::u16string rest;
-  RegHandle base = Base(key, &rest);
-  return out->Open(reg_, base, rest, Sam(rights));
+  const RegHandle base = Base(key, &rest);
+  return TRegKey::Open(reg_, base, rest, Sam(rights), status);
 }
 
 void TRegistryEx::MakeCurrent(TRegKey key, const std::u16string& path) {
@@ -59,14 +59,12 @@ namespace {
 constexpr std::uint32_t kProbeRights = 0x20009;
 }  // namespace
 
-bool TRegistryEx::KeyExists(const std::u16string& Key) {
-  TRegKey h;
-  return Open(Key, kProbeRights, &h) == RS_OK;
-}
+bool TRegistryEx::KeyExists(const std::u16string& Key) { return bool(Open(Key, kProbeRights)); }
 
 bool TRegistryEx::KeyMissing(const std::u16string& Key) {
-  TRegKey h;
-  return Open(Key, kProbeRights, &h) == RS_FILE_NOT_FOUND;
+  std::int32_t status = RS_OK;
+  Open(Key, kProbeRights, &status);
+  return status == RS_FILE_NOT_FOUND;
 }
 
 bool TRegistryEx::DeleteKeyTree(const std::u16string& Key) {
@@ -77,26 +75,24 @@ bool TRegistryEx::DeleteKeyTree(const std::u16string& Key) {
 
 bool TRegistryEx::OpenKey(const std::u16string& Key, bool CanCreate) {
   TRegKey h;
-  std::int32_t e;
   if (CanCreate) {
     std::u16string rest;
-    RegHandle base = Base(Key, &rest);
-    e = h.Create(reg_, base, rest, Sam(access_));
+    const RegHandle base = Base(Key, &rest);
+    h = TRegKey::Create(reg_, base, rest, Sam(access_), &lastOpenStatus_);
   } else {
-    e = Open(Key, access_, &h);
+    h = Open(Key, access_, &lastOpenStatus_);
   }
-  if (e != RS_OK) return false;
+  if (!h) return false;
   MakeCurrent(std::move(h), Key);
   return true;
 }
 
 bool TRegistryEx::OpenKeyReadOnly(const std::u16string& Key) {
   for (std::uint32_t rights : {KEY_READ_, kProbeRights, KEY_QUERY_VALUE_}) {
-    TRegKey h;
-    lastOpenStatus_ = Open(Key, rights, &h);
+    TRegKey h = Open(Key, rights, &lastOpenStatus_);
     // A key that is not there does not appear with fewer rights.
     if (lastOpenStatus_ == RS_FILE_NOT_FOUND) return false;
-    if (lastOpenStatus_ == RS_OK) {
+    if (h) {
       MakeCurrent(std::move(h), Key);
       access_ = rights;
       return true;
@@ -265,21 +261,20 @@ std::int32_t TRegistryEx::ReadData(const std::u16string& Name, std::uint32_t* ty
 
 bool TRegistryEx::CreateKeyEx(const std::u16string& Key) {
   std::u16string rest;
-  RegHandle base = Base(Key, &rest);
-  TRegKey h;
-  return h.Create(reg_, base, rest, Sam(access_)) == RS_OK;
+  const RegHandle base = Base(Key, &rest);
+  return bool(TRegKey::Create(reg_, base, rest, Sam(access_)));
 }
 
 bool TRegistryEx::SaveKeyEx(const std::u16string& Key, const std::u16string& FileName, std::uint32_t) {
-  TRegKey h;
-  const bool ok = Open(Key, access_, &h) == RS_OK && reg_.SaveKey(h.Get(), FileName) == RS_OK;
+  const TRegKey h = Open(Key, access_);
+  const bool ok = h && reg_.SaveKey(h.Get(), FileName) == RS_OK;
   if (!ok) platform::DeleteFileIfExists(FileName);
   return ok;
 }
 
 bool TRegistryEx::RestoreKey(const std::u16string& Key, const std::u16string& FileName, std::uint32_t flags) {
-  TRegKey h;
-  if (Open(Key, access_, &h) != RS_OK) return false;
+  const TRegKey h = Open(Key, access_);
+  if (!h) return false;
   const std::int32_t e = reg_.RestoreWorks() ? reg_.RestoreKey(h.Get(), FileName, flags)
                                               : RestoreThroughLoad(reg_, h.Get(), ViewBits(view_), FileName);
   return e == RS_OK;

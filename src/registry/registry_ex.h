@@ -56,7 +56,7 @@ class TRegistryEx {
   // The value's stored type and data, read whole however large it is; never raises. The status is
   // RS_OK, RS_FILE_NOT_FOUND when the current key has no such value, or the platform's error.
   std::int32_t ReadData(const std::u16string& Name, std::uint32_t* type, std::vector<std::uint8_t>* data);
-  // Why the last OpenKeyReadOnly failed: RS_FILE_NOT_FOUND for a key that is not there.
+  // Why the last OpenKey or OpenKeyReadOnly failed: RS_FILE_NOT_FOUND for a key that is not there.
   std::int32_t LastOpenStatus() const { return lastOpenStatus_; }
   // The strings of REG_MULTI_SZ data, by the rules of ReadStringList.
   static TStringList StringListFromData(const std::uint8_t* data, std::size_t bytes);
@@ -70,7 +70,8 @@ class TRegistryEx {
  private:
   // Splits a key path into its base handle and the path below it.
   RegHandle Base(const std::u16string& key, std::u16string* rest) const;
-  std::int32_t Open(const std::u16string& key, std::uint32_t rights, TRegKey* out) const;
+  // The key opened with the rights, or nothing (and the status, when asked for).
+  TRegKey Open(const std::u16string& key, std::uint32_t rights, std::int32_t* status = nullptr) const;
   std::uint32_t Sam(std::uint32_t rights) const { return rights | ViewBits(view_); }
   // Makes the opened key the current one, at the path it was opened by.
   void MakeCurrent(TRegKey key, const std::u16string& path);

@@ -4,27 +4,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "registry/reg_key.h"
 
 namespace kestrow {
 
 namespace {
-
-// A key handle of the backend, closed when it goes out of scope.
-class Opened {
- public:
-  explicit Opened(RegBackend& reg) : reg_(reg) {}
-  ~Opened() {
-    if (h_) reg_.CloseKey(h_);
-  }
-  Opened(const Opened&) = delete;
-  Opened& operator=(const Opened&) = delete;
-  RegHandle* out() { return &h_; }
-  RegHandle get() const { return h_; }
-
- private:
-  RegBackend& reg_;
-  RegHandle h_ = 0;
-};
 
 // A key's values and subkeys at every depth, as read from the registry.
 struct KeyTree {
@@ -70,9 +54,10 @@ std::int32_t ReadTree(RegBackend& reg, RegHandle key, std::uint32_t view, KeyTre
     const std::int32_t e = reg.EnumKey(key, i, &sub.name);
     if (e == RS_NO_MORE_ITEMS) break;
     if (e != RS_OK) return e;
-    Opened h(reg);
-    if (const std::int32_t r = reg.OpenKey(key, sub.name, KEY_READ_ | view, h.out())) return r;
-    if (const std::int32_t r = ReadTree(reg, h.get(), view, sub, depth + 1)) return r;
+    std::int32_t status = RS_OK;
+    const TRegKey h = TRegKey::Open(reg, key, sub.name, KEY_READ_ | view, &status);
+    if (!h) return status;
+    if (const std::int32_t r = ReadTree(reg, h.Get(), view, sub, depth + 1)) return r;
     tree.subkeys.push_back(std::move(sub));
   }
   return RS_OK;
@@ -86,9 +71,9 @@ std::int32_t WriteTree(RegBackend& reg, RegHandle key, std::uint32_t view, const
     if (e != RS_OK) result = e;
   }
   for (const auto& sub : tree.subkeys) {
-    Opened h(reg);
-    std::int32_t e = reg.CreateKey(key, sub.name, KEY_ALL_ACCESS_ | view, h.out());
-    if (e == RS_OK) e = WriteTree(reg, h.get(), view, sub);
+    std::int32_t e = RS_OK;
+    const TRegKey h = TRegKey::Create(reg, key, sub.name, KEY_ALL_ACCESS_ | view, &e);
+    if (h) e = WriteTree(reg, h.Get(), view, sub);
     if (e != RS_OK) result = e;
   }
   return result;
@@ -100,8 +85,9 @@ std::u16string Decimal(std::uint32_t v) {
 }
 
 bool MachineKeyExists(RegBackend& reg, const std::u16string& name) {
-  Opened h(reg);
-  return reg.OpenKey(HKEY_LOCAL_MACHINE_, name, KEY_READ_, h.out()) != RS_FILE_NOT_FOUND;
+  std::int32_t status = RS_OK;
+  TRegKey::Open(reg, HKEY_LOCAL_MACHINE_, name, KEY_READ_, &status);
+  return status != RS_FILE_NOT_FOUND;
 }
 
 // The loaded key below the machine's root: unloaded when it goes out of scope, and deleted if
@@ -142,15 +128,16 @@ std::int32_t RestoreThroughLoad(RegBackend& reg, RegHandle target, std::uint32_t
   // Load and read everything first: until the target is changed, a failure changes nothing.
   LoadedKey loadedKey(reg);
   if (const std::int32_t e = loadedKey.Load(file)) return e;
-  Opened loaded(reg);
-  if (const std::int32_t e = reg.OpenKey(HKEY_LOCAL_MACHINE_, loadedKey.name(), KEY_READ_, loaded.out())) return e;
+  std::int32_t status = RS_OK;
+  const TRegKey loaded = TRegKey::Open(reg, HKEY_LOCAL_MACHINE_, loadedKey.name(), KEY_READ_, &status);
+  if (!loaded) return status;
   std::uint32_t subKeys = 0, values = 0;
-  if (const std::int32_t e = reg.QueryInfoKey(loaded.get(), &subKeys, &values)) return e;
+  if (const std::int32_t e = reg.QueryInfoKey(loaded.Get(), &subKeys, &values)) return e;
   KeyTree old;
   if (const std::int32_t e = ReadTree(reg, target, view, old, 0)) return e;
 
   std::int32_t e = reg.EmptyKey(target);
-  if (e == RS_OK) e = reg.CopyTree(loaded.get(), target);
+  if (e == RS_OK) e = reg.CopyTree(loaded.Get(), target);
   if (e != RS_OK) {
     // The key gets its old content back, whatever the failed step left in it.
     reg.EmptyKey(target);

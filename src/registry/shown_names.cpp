@@ -1,30 +1,14 @@
 #include "registry/shown_names.h"
 
+#include "platform/file_names.h"
+
 namespace kestrow {
 
 namespace {
-bool HoldsNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
 const char16_t kHex[] = u"0123456789ABCDEF";
 }  // namespace
 
-bool IsEscapedInNames(char16_t c) {
-  if (c < 0x20 || c == 0x7F) return true;
-  switch (c) {
-    case u'\\':
-    case u'/':
-    case u':':
-    case u'*':
-    case u'?':
-    case u'"':
-    case u'<':
-    case u'>':
-    case u'|':
-    case kNameEscape:
-      return true;
-    default:
-      return false;
-  }
-}
+bool IsEscapedInNames(char16_t c) { return IsInvalidInFileName(c) || c == 0x7F || c == kNameEscape; }
 
 void AppendNameEscape(std::u16string& out, char16_t c) {
   out += kNameEscape;

@@ -15,8 +15,8 @@ namespace kestrow {
 
 inline constexpr char16_t kNameEscape = u'^';
 
-// True for the characters that the escaped form of a name writes as an escape: the control
-// characters, the path separators "\" and "/", ":", the wildcards, '"', "<", ">", "|", and "^".
+// True for the characters that the escaped form of a name writes as an escape: those no file name
+// holds (platform/file_names.h), DEL, and "^".
 bool IsEscapedInNames(char16_t c);
 // Appends the escape of the character: "^" and its code in two hexadecimal digits.
 void AppendNameEscape(std::u16string& out, char16_t c);

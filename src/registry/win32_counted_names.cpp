@@ -74,28 +74,6 @@ struct NativeCalls {
   }
 };
 
-bool IsRoot(RegHandle h) { return h == HKEY_LOCAL_MACHINE_ || h == HKEY_CURRENT_USER_ || h == HKEY_CLASSES_ROOT_; }
-
-// A key for the value calls: the open key itself, or for a root key, the root opened anew.
-class ValueKey {
- public:
-  ValueKey(RegHandle key, std::uint32_t rights) {
-    if (IsRoot(key)) {
-      status_ = OpenRoot(key, rights, root_.out());
-      key_ = root_.get();
-    } else {
-      key_ = key;
-    }
-  }
-  std::int32_t status() const { return status_; }
-  HANDLE get() const { return reinterpret_cast<HANDLE>(key_); }
-
- private:
-  OwnedKey root_;
-  RegHandle key_ = 0;
-  std::int32_t status_ = RS_OK;
-};
-
 std::int32_t ToCounted(const std::u16string& s, CountedName* out) {
   if (s.size() > kMaxNameUnits) return RS_INVALID_PARAMETER;
   const auto bytes = static_cast<USHORT>(s.size() * 2);
@@ -103,87 +81,109 @@ std::int32_t ToCounted(const std::u16string& s, CountedName* out) {
   return RS_OK;
 }
 
+// The key the status of a native call opened, or nothing.
+TRegKey Opened(RegBackend& reg, const NativeCalls& nt, LONG status, HANDLE h, std::int32_t* error) {
+  *error = nt.Error(status);
+  return status == 0 ? TRegKey(reg, reinterpret_cast<RegHandle>(h)) : TRegKey();
+}
+
 // One key below an open one, by its whole name.
-std::int32_t OpenOne(RegHandle parent, const std::u16string& name, std::uint32_t sam, bool create, RegHandle* out) {
+TRegKey OpenOne(RegBackend& reg, RegHandle parent, const std::u16string& name, std::uint32_t sam, bool create,
+                std::int32_t* error) {
   const NativeCalls& nt = NativeCalls::Get();
-  if (!(create ? nt.CreateKey != nullptr : nt.OpenKeyEx != nullptr)) return RS_INVALID_FUNCTION;
+  *error = RS_INVALID_FUNCTION;
+  if (!(create ? nt.CreateKey != nullptr : nt.OpenKeyEx != nullptr)) return TRegKey();
   CountedName n{};
-  if (const std::int32_t e = ToCounted(name, &n)) return e;
+  if ((*error = ToCounted(name, &n)) != RS_OK) return TRegKey();
   const ObjectAttributes a{sizeof(ObjectAttributes), reinterpret_cast<HANDLE>(parent), &n, kCaseInsensitive,
                            nullptr, nullptr};
   HANDLE h = nullptr;
   ULONG disposition = 0;
   const LONG status = create ? nt.CreateKey(&h, sam, &a, 0, nullptr, 0, &disposition) : nt.OpenKeyEx(&h, sam, &a, 0);
-  if (status == 0) *out = reinterpret_cast<RegHandle>(h);
-  return nt.Error(status);
+  return Opened(reg, nt, status, h, error);
 }
 
-}  // namespace
-
-bool HoldsNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
-
-void OwnedKey::Reset() {
-  if (h_ && !IsRoot(h_)) RegCloseKey(reinterpret_cast<HKEY>(h_));
-  h_ = 0;
-}
-
-std::int32_t OpenRoot(RegHandle root, std::uint32_t sam, RegHandle* out) {
+// The root key (HKEY_LOCAL_MACHINE_ or HKEY_CURRENT_USER_) as a key opened with the rights.
+TRegKey OpenRoot(RegBackend& reg, RegHandle root, std::uint32_t sam, std::int32_t* error) {
   const NativeCalls& nt = NativeCalls::Get();
+  *error = RS_INVALID_FUNCTION;
   HANDLE h = nullptr;
   LONG status = 0;
   if (root == HKEY_CURRENT_USER_) {
-    if (!nt.OpenCurrentUser) return RS_INVALID_FUNCTION;
+    if (!nt.OpenCurrentUser) return TRegKey();
     status = nt.OpenCurrentUser(sam, &h);
   } else if (root == HKEY_LOCAL_MACHINE_) {
-    if (!nt.OpenKeyEx) return RS_INVALID_FUNCTION;
+    if (!nt.OpenKeyEx) return TRegKey();
     static const std::u16string machine = u"\\Registry\\Machine";
     CountedName n{};
     ToCounted(machine, &n);
     const ObjectAttributes a{sizeof(ObjectAttributes), nullptr, &n, kCaseInsensitive, nullptr, nullptr};
     status = nt.OpenKeyEx(&h, sam, &a, 0);
   } else {
-    return RS_INVALID_HANDLE;
+    *error = RS_INVALID_HANDLE;
+    return TRegKey();
   }
-  if (status == 0) *out = reinterpret_cast<RegHandle>(h);
-  return nt.Error(status);
+  return Opened(reg, nt, status, h, error);
 }
 
-std::int32_t OpenBelow(RegHandle base, const std::u16string& path, std::uint32_t sam, bool create, RegHandle* out) {
-  OwnedKey root;
+// A key for the value calls: the open key itself, or for a root key, the root opened anew.
+class ValueKey {
+ public:
+  ValueKey(RegBackend& reg, RegHandle key, std::uint32_t rights) : key_(key) {
+    if (IsPredefinedRoot(key)) {
+      root_ = OpenRoot(reg, key, rights, &status_);
+      key_ = root_.Get();
+    }
+  }
+  std::int32_t status() const { return status_; }
+  HANDLE get() const { return reinterpret_cast<HANDLE>(key_); }
+
+ private:
+  TRegKey root_;
+  RegHandle key_ = 0;
+  std::int32_t status_ = RS_OK;
+};
+
+}  // namespace
+
+TRegKey OpenBelow(RegBackend& reg, RegHandle base, const std::u16string& path, std::uint32_t sam, bool create,
+                  std::int32_t* status) {
+  TRegKey root;
   RegHandle cur = base;
-  if (IsRoot(base)) {
-    if (const std::int32_t e = OpenRoot(base, sam, root.out())) return e;
-    cur = root.get();
+  if (IsPredefinedRoot(base)) {
+    root = OpenRoot(reg, base, sam, status);
+    if (!root) return TRegKey();
+    cur = root.Get();
   }
   // Each key of the path by its whole name; empty names between separators are skipped, as the
   // registry skips them.
-  OwnedKey step;
+  TRegKey step;
   bool any = false;
   std::size_t start = 0;
   while (start <= path.size()) {
     std::size_t end = path.find(u'\\', start);
     if (end == std::u16string::npos) end = path.size();
     if (end > start) {
-      OwnedKey next;
-      if (const std::int32_t e = OpenOne(cur, path.substr(start, end - start), sam, create, next.out())) return e;
-      step.Take(next);
-      cur = step.get();
+      TRegKey next = OpenOne(reg, cur, path.substr(start, end - start), sam, create, status);
+      if (!next) return TRegKey();
+      step = std::move(next);
+      cur = step.Get();
       any = true;
     }
     start = end + 1;
   }
   // A path of no key names opens the base key again.
-  if (!any) return OpenOne(cur, std::u16string(), sam, create, out);
-  *out = step.release();
-  return RS_OK;
+  if (!any) return OpenOne(reg, cur, std::u16string(), sam, create, status);
+  *status = RS_OK;
+  return step;
 }
 
-std::int32_t QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
-                        std::uint32_t* size) {
+std::int32_t QueryValue(RegBackend& reg, RegHandle key, const std::u16string& name, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* size) {
   const NativeCalls& nt = NativeCalls::Get();
   if (!nt.QueryValueKey) return RS_INVALID_FUNCTION;
   if (data && !size) return RS_INVALID_PARAMETER;
-  ValueKey k(key, KEY_QUERY_VALUE_);
+  ValueKey k(reg, key, KEY_QUERY_VALUE_);
   if (k.status()) return k.status();
   CountedName n{};
   if (const std::int32_t e = ToCounted(name, &n)) return e;
@@ -215,21 +215,21 @@ std::int32_t QueryValue(RegHandle key, const std::u16string& name, std::uint32_t
   return RS_OK;
 }
 
-std::int32_t SetValue(RegHandle key, const std::u16string& name, std::uint32_t type, const std::uint8_t* data,
-                      std::uint32_t size) {
+std::int32_t SetValue(RegBackend& reg, RegHandle key, const std::u16string& name, std::uint32_t type,
+                      const std::uint8_t* data, std::uint32_t size) {
   const NativeCalls& nt = NativeCalls::Get();
   if (!nt.SetValueKey) return RS_INVALID_FUNCTION;
-  ValueKey k(key, KEY_SET_VALUE_);
+  ValueKey k(reg, key, KEY_SET_VALUE_);
   if (k.status()) return k.status();
   CountedName n{};
   if (const std::int32_t e = ToCounted(name, &n)) return e;
   return nt.Error(nt.SetValueKey(k.get(), &n, 0, type, data, size));
 }
 
-std::int32_t DeleteValue(RegHandle key, const std::u16string& name) {
+std::int32_t DeleteValue(RegBackend& reg, RegHandle key, const std::u16string& name) {
   const NativeCalls& nt = NativeCalls::Get();
   if (!nt.DeleteValueKey) return RS_INVALID_FUNCTION;
-  ValueKey k(key, KEY_SET_VALUE_);
+  ValueKey k(reg, key, KEY_SET_VALUE_);
   if (k.status()) return k.status();
   CountedName n{};
   if (const std::int32_t e = ToCounted(name, &n)) return e;
@@ -239,7 +239,7 @@ std::int32_t DeleteValue(RegHandle key, const std::u16string& name) {
 std::int32_t DeleteKey(RegHandle key) {
   const NativeCalls& nt = NativeCalls::Get();
   if (!nt.DeleteKey) return RS_INVALID_FUNCTION;
-  if (IsRoot(key)) return RS_ACCESS_DENIED;
+  if (IsPredefinedRoot(key)) return RS_ACCESS_DENIED;
   return nt.Error(nt.DeleteKey(reinterpret_cast<HANDLE>(key)));
 }
 

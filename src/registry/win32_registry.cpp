@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/platform.h"
 #include "registry/win32_counted_names.h"
 
@@ -17,34 +18,32 @@ HKEY H(RegHandle h) {
   return reinterpret_cast<HKEY>(h);
 }
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-using counted::HoldsNul;
-using counted::OwnedKey;
-
 // Opens or creates a path one of whose key names holds a NUL: the keys before that one through
 // advapi32 (in the view the rights give), the rest by their whole names.
-std::int32_t OpenCounted(RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create, RegHandle* out) {
+std::int32_t OpenCounted(RegBackend& reg, RegHandle base, const std::u16string& sub, std::uint32_t sam, bool create,
+                         RegHandle* out) {
   std::size_t split = sub.find(u'\0');
   split = sub.rfind(u'\\', split);
   split = split == std::u16string::npos ? 0 : split + 1;
   std::u16string leading = sub.substr(0, split);
   while (!leading.empty() && leading.back() == u'\\') leading.pop_back();
-  OwnedKey start;
+  TRegKey start;
   RegHandle from = base;
   if (leading.find_first_not_of(u'\\') != std::u16string::npos) {
-    HKEY k = nullptr;
-    const LONG e = create ? RegCreateKeyExW(H(base), W(leading), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &k,
-                                            nullptr)
-                          : RegOpenKeyExW(H(base), W(leading), 0, sam, &k);
-    if (e != ERROR_SUCCESS) return e;
-    *start.out() = reinterpret_cast<RegHandle>(k);
-    from = start.get();
+    std::int32_t e = RS_OK;
+    start = create ? TRegKey::Create(reg, base, leading, sam, &e) : TRegKey::Open(reg, base, leading, sam, &e);
+    if (!start) return e;
+    from = start.Get();
   }
-  return counted::OpenBelow(from, sub.substr(split), sam, create, out);
+  std::int32_t e = RS_OK;
+  TRegKey key = counted::OpenBelow(reg, from, sub.substr(split), sam, create, &e);
+  if (key) *out = key.Release();
+  return e;
 }
 }  // namespace
 
 std::int32_t Win32Registry::OpenKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
-  if (HoldsNul(sub)) return OpenCounted(base, sub, sam, false, out);
+  if (HoldsNul(sub)) return OpenCounted(*this, base, sub, sam, false, out);
   HKEY k = nullptr;
   LONG e = RegOpenKeyExW(H(base), W(sub), 0, sam, &k);
   if (e == ERROR_SUCCESS) *out = reinterpret_cast<RegHandle>(k);
@@ -52,7 +51,7 @@ std::int32_t Win32Registry::OpenKey(RegHandle base, const std::u16string& sub, s
 }
 
 std::int32_t Win32Registry::CreateKey(RegHandle base, const std::u16string& sub, std::uint32_t sam, RegHandle* out) {
-  if (HoldsNul(sub)) return OpenCounted(base, sub, sam, true, out);
+  if (HoldsNul(sub)) return OpenCounted(*this, base, sub, sam, true, out);
   HKEY k = nullptr;
   LONG e = RegCreateKeyExW(H(base), W(sub), 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, &k, nullptr);
   if (e == ERROR_SUCCESS) *out = reinterpret_cast<RegHandle>(k);
@@ -63,7 +62,7 @@ std::int32_t Win32Registry::CloseKey(RegHandle key) { return RegCloseKey(H(key))
 
 std::int32_t Win32Registry::QueryValue(RegHandle key, const std::u16string& name, std::uint32_t* type,
                                        std::uint8_t* data, std::uint32_t* size) {
-  if (HoldsNul(name)) return counted::QueryValue(key, name, type, data, size);
+  if (HoldsNul(name)) return counted::QueryValue(*this, key, name, type, data, size);
   DWORD t = 0;
   DWORD n = size ? *size : 0;
   LONG e = RegQueryValueExW(H(key), W(name), nullptr, &t, data, size ? &n : nullptr);
@@ -74,12 +73,12 @@ std::int32_t Win32Registry::QueryValue(RegHandle key, const std::u16string& name
 
 std::int32_t Win32Registry::SetValue(RegHandle key, const std::u16string& name, std::uint32_t type,
                                      const std::uint8_t* data, std::uint32_t size) {
-  if (HoldsNul(name)) return counted::SetValue(key, name, type, data, size);
+  if (HoldsNul(name)) return counted::SetValue(*this, key, name, type, data, size);
   return RegSetValueExW(H(key), W(name), 0, type, data, size);
 }
 
 std::int32_t Win32Registry::DeleteValue(RegHandle key, const std::u16string& name) {
-  if (HoldsNul(name)) return counted::DeleteValue(key, name);
+  if (HoldsNul(name)) return counted::DeleteValue(*this, key, name);
   return RegDeleteValueW(H(key), W(name));
 }
 
@@ -180,10 +179,10 @@ std::int32_t Win32Registry::CopyTree(RegHandle from, RegHandle to) {
     if (e != RS_OK) result = e;
   }
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(from, i, n); })) {
-    OwnedKey source, target;
-    std::int32_t e = OpenKey(from, name, KEY_READ, source.out());
-    if (e == RS_OK) e = CreateKey(to, name, KEY_ALL_ACCESS, target.out());
-    if (e == RS_OK) e = CopyTree(source.get(), target.get());
+    std::int32_t e = RS_OK;
+    const TRegKey source = TRegKey::Open(*this, from, name, KEY_READ, &e);
+    const TRegKey target = source ? TRegKey::Create(*this, to, name, KEY_ALL_ACCESS, &e) : TRegKey();
+    if (target) e = CopyTree(source.Get(), target.Get());
     if (e != RS_OK) result = e;
   }
   return result;
@@ -194,22 +193,22 @@ std::int32_t Win32Registry::EmptyKey(RegHandle key) {
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumValue(key, i, n); }))
     if (const std::int32_t e = DeleteValue(key, name)) result = e;
   for (const auto& name : AllNames([&](std::uint32_t i, std::u16string* n) { return EnumKey(key, i, n); })) {
-    OwnedKey sub;
-    std::int32_t e = OpenKey(key, name, KEY_ALL_ACCESS, sub.out());
-    if (e == RS_OK) e = EmptyKey(sub.get());
-    if (e == RS_OK) e = HoldsNul(name) ? counted::DeleteKey(sub.get()) : RegDeleteKeyW(H(key), W(name));
+    std::int32_t e = RS_OK;
+    const TRegKey sub = TRegKey::Open(*this, key, name, KEY_ALL_ACCESS, &e);
+    if (sub) e = EmptyKey(sub.Get());
+    if (e == RS_OK) e = HoldsNul(name) ? counted::DeleteKey(sub.Get()) : RegDeleteKeyW(H(key), W(name));
     if (e != RS_OK) result = e;
   }
   return result;
 }
 
 std::int32_t Win32Registry::DeleteTree(RegHandle base, const std::u16string& sub, std::uint32_t view) {
-  OwnedKey k;
-  std::int32_t e = OpenKey(base, sub, KEY_ALL_ACCESS | view, k.out());
+  std::int32_t e = RS_OK;
+  const TRegKey k = TRegKey::Open(*this, base, sub, KEY_ALL_ACCESS | view, &e);
+  if (!k) return e;
+  e = EmptyKey(k.Get());
   if (e != RS_OK) return e;
-  e = EmptyKey(k.get());
-  if (e != RS_OK) return e;
-  if (HoldsNul(sub)) return counted::DeleteKey(k.get());
+  if (HoldsNul(sub)) return counted::DeleteKey(k.Get());
   return RegDeleteKeyExW(H(base), W(sub), view, 0);
 }
 

@@ -1,10 +1,14 @@
 // Running the start-up script: reading it, handing it to the engine library with the script
 // interface, and reporting what went wrong.
+#include "script/script_runner.h"
+
 #include <chrono>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "model/sentrel.h"
+#include "model/scanners.h"
 #include "platform/errors.h"
 #include "platform/libraries.h"
 #include "platform/platform.h"
@@ -12,7 +16,7 @@
 #include "script/engine_library.h"
 #include "script/script_text.h"
 
-namespace kestrow {
+namespace kestrow::script {
 
 namespace {
 
@@ -37,7 +41,7 @@ constexpr std::size_t kScriptStackBytes = sizeof(void*) >= 8 ? std::size_t(256) 
 constexpr std::size_t kMaxScriptBytes = std::size_t(128) << 10;
 
 struct RunContext {
-  TSentrel* sentrel;
+  platform::TShared<TSettings>* settings;
   TItemTree* tree;  // the tree being built
   std::chrono::steady_clock::time_point deadline;
   bool stopped = false;
@@ -80,6 +84,7 @@ std::int32_t Call(ks_char* err, std::int32_t cap, F&& body) noexcept {
   } catch (const std::bad_alloc&) {
     PutError(err, cap, u"Out of memory");
   } catch (...) {
+    // Nothing may unwind into the engine, which is no C++ code: anything else is a fault of ours.
     PutError(err, cap, u"Internal error");
   }
   return KS_FAIL;
@@ -89,7 +94,7 @@ void CheckOrdinal(const char16_t* what, std::int32_t v, std::int32_t count) {
   if (v < 0 || v >= count) throw EKestrowError(std::u16string(what) + u" " + Decimal(v) + u" is out of range");
 }
 
-TSentrel& S(void* ctx) { return *static_cast<RunContext*>(ctx)->sentrel; }
+platform::TShared<TSettings>& Settings(void* ctx) { return *static_cast<RunContext*>(ctx)->settings; }
 TItemTree& Tree(void* ctx) { return *static_cast<RunContext*>(ctx)->tree; }
 
 // The node a routine adds for a looked-up type, or null when the type is not declared.
@@ -128,7 +133,7 @@ int32_t KS_CALL AddValueCb(void* ctx, const ks_char* typeId, int32_t typeIdLengt
     TItemTree& tree = Tree(ctx);
     auto node = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!node) return;
-    S(ctx).AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName, valueNameLength));
+    TScanners::AddSingleValue(tree.Memory, *node->Parent, FromKs(valueName, valueNameLength));
     *result = 1;
   });
 }
@@ -149,7 +154,7 @@ int32_t KS_CALL ScanForValuesCb(void* ctx, const ks_char* typeId, int32_t typeId
       extras[static_cast<std::size_t>(k)].ValType = static_cast<VALUE_TYPES>(avTypes[k]);
       extras[static_cast<std::size_t>(k)].ValName = FromKs(avNames[k], avNameLengths[k]);
     }
-    S(ctx).RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName, valueNameLength), extras);
+    TScanners::RegGetAllSubkeysByValue(*templ, tree.Memory, FromKs(valueName, valueNameLength), extras);
     *result = 1;
   });
 }
@@ -161,24 +166,29 @@ int32_t KS_CALL AddAllValuesCb(void* ctx, const ks_char* typeId, int32_t typeIdL
     TItemTree& tree = Tree(ctx);
     auto templ = TemplateFor(tree, FromKs(typeId, typeIdLength), u"");
     if (!templ) return;
-    S(ctx).RegGetAllValues(*templ, tree.Memory);
+    TScanners::RegGetAllValues(*templ, tree.Memory);
     *result = 1;
   });
 }
 
 int32_t KS_CALL SetConfirmationCb(void* ctx, int32_t change, int32_t del, int32_t add, int32_t restore, ks_char* err,
                                   int32_t cap) {
-  return Call(err, cap, [&] { S(ctx).SetConfirmation(change != 0, del != 0, add != 0, restore != 0); });
+  return Call(err, cap, [&] {
+    Settings(ctx).Update([&](TSettings& s) { s.SetConfirmation(change != 0, del != 0, add != 0, restore != 0); });
+  });
 }
 
 int32_t KS_CALL SetConfigurationCb(void* ctx, int32_t canCreateKey, int32_t debugStrings, ks_char* err, int32_t cap) {
-  return Call(err, cap, [&] { S(ctx).SetConfiguration(canCreateKey != 0, debugStrings != 0); });
+  return Call(err, cap, [&] {
+    Settings(ctx).Update([&](TSettings& s) { s.SetConfiguration(canCreateKey != 0, debugStrings != 0); });
+  });
 }
 
 void KS_CALL CompilerMessageCb(void* ctx, const ks_char* text) {
   try {
     static_cast<RunContext*>(ctx)->compilerMessages.push_back(FromKs(text));
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    // The engine's callback may not throw: a message that finds no memory is not shown.
   }
 }
 
@@ -189,47 +199,29 @@ int32_t KS_CALL ShouldStopCb(void* ctx) {
   return 1;
 }
 
-}  // namespace
-
-void TSentrel::SetConfirmation(bool ConfirmChange, bool ConfirmDelete, bool ConfirmAdd, bool ConfirmRestore) {
-  fConfirmChange = ConfirmChange;
-  fConfirmDelete = ConfirmDelete;
-  fConfirmAdd = ConfirmAdd;
-  fConfirmRestore = ConfirmRestore;
-}
-
-void TSentrel::SetConfiguration(bool CanCreateKey, bool CanDebugStrings) {
-  fCanCreateKey = CanCreateKey;
-  fDebugStrings = CanDebugStrings;
-}
-
-bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
+// The script's text for the engine, or none (after telling the user) when it cannot run.
+std::optional<std::string> ScriptForEngine(const std::u16string& FileName, TUserMessages& user) {
   std::string bytes;
   if (!platform::ReadWholeFile(FileName, bytes)) {
     user.ShowError(u"The start-up script " + FileName + u" could not be read; it did not run.");
-    return false;
+    return std::nullopt;
   }
-  const std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
+  std::string ansi = platform::ToAnsi(ScriptTextFromBytes(bytes));
   // The engine takes the text up to its first NUL; the rest would be dropped without a word.
   if (ansi.find('\0') != std::string::npos) {
     user.ShowError(u"The start-up script " + FileName + u" holds a NUL character; it did not run.");
-    return false;
+    return std::nullopt;
   }
   if (ansi.size() > kMaxScriptBytes) {
     const long long kib = static_cast<long long>(kMaxScriptBytes >> 10);
     user.ShowError(u"The start-up script " + FileName + u" is larger than " + Decimal(kib) + u" KiB; it did not run.");
-    return false;
+    return std::nullopt;
   }
+  return ansi;
+}
 
-  const std::u16string folder = PluginFolder.Get();
-  const script::EngineLibrary engine = script::EngineLibrary::Load(platform::LoaderFolder(folder));
-  if (!engine.Loaded()) {
-    user.ShowError(u"The script engine " + folder + u"" KESTROW_ENGINE_FILE
-              u" is missing or could not be loaded, so the start-up script did not run.");
-    return false;
-  }
-
-  RunContext ctx{this, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+// Runs the text in the engine on a large stack of its own; the engine's status.
+std::int32_t RunInEngine(const EngineLibrary& engine, const std::string& text, RunContext& ctx, ks_result& result) {
   ks_host host{};
   host.ctx = &ctx;
   host.initialize_type = &InitializeTypeCb;
@@ -240,14 +232,13 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
   host.set_configuration = &SetConfigurationCb;
   host.compiler_message = &CompilerMessageCb;
   host.should_stop = &ShouldStopCb;
-  ks_result result{};
   struct EngineCall {
-    const script::EngineLibrary& engine;
+    const EngineLibrary& engine;
     const char* text;
     const ks_host& host;
     ks_result& result;
     std::int32_t status;
-  } call{engine, ansi.c_str(), host, result, KS_RUN_INTERNAL};
+  } call{engine, text.c_str(), host, result, KS_RUN_INTERNAL};
   platform::RunOnLargeStack(
       kScriptStackBytes,
       [](void* p) {
@@ -255,9 +246,12 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
         c->status = c->engine.Run(c->text, c->host, c->result);
       },
       &call);
-  const std::int32_t status = call.status;
-  const std::u16string message = FromKs(result.message);
+  return call.status;
+}
 
+// Tells the user why a run did not reach its end; true when it did.
+bool ReportRun(std::int32_t status, const RunContext& ctx, const ks_result& result, TUserMessages& user) {
+  const std::u16string message = FromKs(result.message);
   switch (status) {
     case KS_RUN_OK:
       return true;
@@ -279,17 +273,32 @@ bool TSentrel::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TU
   }
 }
 
-void TSentrel::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
-  const std::u16string folder = PluginFolder.Get();
-  if (folder.empty()) {
+}  // namespace
+
+bool TStartupScript::ExecuteScript(const std::u16string& FileName, TItemTree& tree, TUserMessages& user) {
+  const std::optional<std::string> text = ScriptForEngine(FileName, user);
+  if (!text) return false;
+  const EngineLibrary engine = EngineLibrary::Load(platform::LoaderFolder(folder_));
+  if (!engine.Loaded()) {
+    user.ShowError(u"The script engine " + folder_ + u"" KESTROW_ENGINE_FILE
+              u" is missing or could not be loaded, so the start-up script did not run.");
+    return false;
+  }
+  RunContext ctx{&settings_, &tree, std::chrono::steady_clock::now() + kScriptTimeLimit, false, {}};
+  ks_result result{};
+  const std::int32_t status = RunInEngine(engine, *text, ctx, result);
+  return ReportRun(status, ctx, result, user);
+}
+
+void TStartupScript::BuildTemplateMemory(TItemTree& tree, TUserMessages& user) {
+  if (folder_.empty()) {
     // No folder to look in: no script runs, and the user is told once.
     if (user.Connected() && !folderReported_.exchange(true))
       user.ShowError(u"The plugin could not read the name of its own folder, so its start-up script did not run.");
   } else {
-    const std::u16string path = folder + u"startup.kscr";
+    const std::u16string path = folder_ + u"startup.kscr";
     if (platform::FileExists(path)) ExecuteScript(path, tree, user);
   }
-  if (AfterTemplate) AfterTemplate(*this, tree);
 }
 
-}  // namespace kestrow
+}  // namespace kestrow::script

@@ -1,5 +1,7 @@
 #include "dialogs/user_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -8,11 +10,9 @@
 #include "host/exports.h"
 #include "host/plugin.h"
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
+#include "support/helpers.h"
 
 namespace kestrow::test {
-
-std::string Utf8(const std::u16string& s) { return ToUtf8(s); }
 
 bool AwaitCondition(const std::function<bool()>& until) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -23,31 +23,25 @@ bool AwaitCondition(const std::function<bool()>& until) {
   return true;
 }
 
-namespace {
-
-std::u16string FromW(const KS_WCHAR* s) {
-  std::u16string out;
-  while (s && *s) out += static_cast<char16_t>(*s++);
-  return out;
+void ExpectNoProblems(const Seen& seen) {
+  for (const auto& p : seen.problems) ADD_FAILURE() << "user: " << p;
 }
 
-KS_BOOL KS_STDCALL RecordRequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*,
-                                  std::int32_t) {
-  return RecordRequest(type, title, text);
+std::u16string Shown(const Seen& seen, int id) {
+  auto it = seen.controls.find(id);
+  return it == seen.controls.end() ? u"(no control)" : it->second.text;
 }
 
-void KS_STDCALL RecordLog(std::int32_t, std::int32_t type, KS_WCHAR* text) {
-  Recorded().logs.push_back(FromW(text));
-  Recorded().logTypes.push_back(type);
+Seen EditAsUser(const std::u16string& remote, const std::u16string& value, std::int32_t* result) {
+  Recorded().answers = {true};
+  const Seen seen = RunAsUser([&] { *result = Execute(remote); }, {SetText(idValue, value), Click(idOK)});
+  ExpectNoProblems(seen);
+  return seen;
 }
-
-std::int32_t KS_STDCALL NoProgress(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
-
-}  // namespace
 
 void UseRecordingHost() {
   if (!kestrow::Plugin().Sentrel) kestrow::Plugin().Start();
-  ::FsInitW(7, &NoProgress, &RecordLog, &RecordRequestW);
+  ::FsInitW(7, &NoProgressW, &RecordingLogW, &RecordingRequestW);
 }
 
 }  // namespace kestrow::test

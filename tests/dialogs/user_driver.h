@@ -123,10 +123,17 @@ struct Seen {
 Seen RunAsUser(const std::function<void()>& call, const std::vector<Step>& steps,
                const std::string& screenshot = "");
 
+// Reports every problem on the user's side as a failure of the test.
+void ExpectNoProblems(const Seen& seen);
+// The text of a control as the window showed it when it opened, or "(no control)".
+std::u16string Shown(const Seen& seen, int id);
+// The user opens the entry (FsExecuteFileW with "open"), replaces its value in the edit dialog,
+// presses OK and answers Yes: what the user saw; the export's result goes to *result.
+Seen EditAsUser(const std::u16string& remote, const std::u16string& value, std::int32_t* result);
+
 // Points the host callbacks of the core linked into this test at the recorders of
 // test::Recorded(), creating the central object first if needed.
 void UseRecordingHost();
 
-std::string Utf8(const std::u16string& s);
 
 }  // namespace kestrow::test

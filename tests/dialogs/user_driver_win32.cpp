@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
@@ -152,6 +153,24 @@ class Capture {
     DeleteObject(bitmap_);
     DeleteDC(dc_);
   }
+  // Every pixel of the image, row by row.
+  std::vector<std::uint32_t> Pixels() const {
+    const int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+    if (w <= 0 || h <= 0) return {};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    SelectObject(dc_, old_);
+    const int rows = GetDIBits(dc_, bitmap_, 0, static_cast<UINT>(h), out.data(), &info, DIB_RGB_COLORS);
+    SelectObject(dc_, bitmap_);
+    if (rows != h) out.clear();
+    return out;
+  }
   // The colour at a screen point, as a system colour number when it is one of the two.
   int ColorAt(POINT screenPoint) const {
     const COLORREF c = GetPixel(dc_, screenPoint.x - rect_.left, screenPoint.y - rect_.top);
@@ -195,7 +214,7 @@ class Driver {
         before_.push_back(h);
         ++seen_.windows;
         if (seen_.shown) {
-          seen_.problems.push_back("a second window opened: " + Utf8(ClassOf(h)));
+          seen_.problems.push_back("a second window opened: " + ToUtf8(ClassOf(h)));
           ForceClose(h);
           continue;
         }
@@ -223,6 +242,33 @@ class Driver {
       Sleep(5);
     }
     return cond();
+  }
+
+  // Whether the window and its controls have painted all they had to: none of them holds a part
+  // still to be painted, and the window's thread has gone back to waiting for messages (a message
+  // sent to it returns), which is when what it painted reaches the screen.
+  static bool Painted(HWND form) {
+    if (!IsWindowVisible(form) || GetUpdateRect(form, nullptr, FALSE)) return false;
+    for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      if (IsWindowVisible(c) && GetUpdateRect(c, nullptr, FALSE)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
+  }
+
+  // Waits until the window has painted and its image on the screen has stopped changing: two
+  // looks in a row see the same pixels.
+  void AwaitPainted(HWND form) {
+    std::vector<std::uint32_t> last;
+    if (!WaitFor(
+            [&] {
+              if (!Painted(form)) return false;
+              std::vector<std::uint32_t> now = Capture(form).Pixels();
+              const bool same = !now.empty() && now == last;
+              last = std::move(now);
+              return same;
+            },
+            3000))
+      seen_.problems.push_back("the window did not finish painting");
   }
 
   void Look(HWND form) {
@@ -343,7 +389,7 @@ class Driver {
     seen_.hostEnabledWhileOpen = IsWindowEnabled(Host().Handle()) != FALSE;
     if (ClassOf(h) == u"#32770") {
       WaitFor([&] { return GetDlgItem(h, kFileNameField) != nullptr; }, 3000);
-      Sleep(150);
+      AwaitPainted(h);
       LookAtFileDialog(h);
       for (const Step& s : steps_) {
         if (!IsWindow(h)) {
@@ -371,7 +417,7 @@ class Driver {
     }
     // Open once the first activation has placed the focus and the window has painted.
     WaitFor([&] { return FocusId(h) != 0; }, 2000);
-    Sleep(150);
+    AwaitPainted(h);
     Look(h);
     seen_.focus = FocusId(h);
     for (const Step& s : steps_) {
@@ -436,11 +482,11 @@ class Driver {
         HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(other);
-        WaitFor([&] { return GetForegroundWindow() == other; }, 1000);
-        Sleep(50);
+        // Behind once the window's thread has taken in its deactivation.
+        WaitFor([&] { return GetForegroundWindow() == other && Painted(form); }, 1000);
         SetForegroundWindow(form);
-        WaitFor([&] { return GetForegroundWindow() == form; }, 1000);
-        Sleep(100);
+        // Back in front once the activation has placed the focus again and the thread is idle.
+        WaitFor([&] { return GetForegroundWindow() == form && FocusId(form) != 0 && Painted(form); }, 1000);
         seen_.focusAfterReactivate = FocusId(form);
         DestroyWindow(other);
         break;

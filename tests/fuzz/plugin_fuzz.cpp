@@ -182,11 +182,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_user.in = &in;
   Seed(in);
   TSentrel& s = *kestrow::Plugin().Sentrel;
-  s.fConfirmChange = in.Byte() % 2;
-  s.fConfirmAdd = in.Byte() % 2;
-  s.fConfirmRestore = in.Byte() % 2;
-  s.fCanCreateKey = in.Byte() % 2;
-  s.fDebugStrings = in.Byte() % 2;
+  s.Settings.Update([&](TSettings& f) {
+    f.fConfirmChange = in.Byte() % 2;
+    f.fConfirmAdd = in.Byte() % 2;
+    f.fConfirmRestore = in.Byte() % 2;
+    f.fCanCreateKey = in.Byte() % 2;
+    f.fDebugStrings = in.Byte() % 2;
+  });
   KsFindDataW fd;
   // The searches this input opened, at most a few at once, all closed at its end.
   std::vector<KS_HANDLE> open;

@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
 
 using test::List;
-using test::Plugin;
 using test::Reg;
-using test::W;
 
 const std::string kUsersFile = "the user's own notes";
 
@@ -31,8 +28,7 @@ class CopyProtocolTest : public test::RegistryTest {
     test::RegistryTest::TearDown();
   }
   static std::int32_t Get(const std::u16string& remote, const std::u16string& local, std::int32_t flags) {
-    auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), flags, nullptr);
+    return test::GetFile(remote, local, flags);
   }
   static bool IsDescriptionOfTool(const std::optional<std::string>& bytes) {
     return bytes && bytes->find("\r\nValue name: Tool\r\nCurrent value: C:\\tool.exe\r\n") != std::string::npos;

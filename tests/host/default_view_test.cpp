@@ -13,7 +13,7 @@
 namespace kestrow {
 namespace {
 
-using test::Plugin;
+using test::Exports;
 
 struct View {
   KS_BOOL result = KS_FALSE;
@@ -56,12 +56,12 @@ View Call(KS_BOOL(KS_STDCALL* fn)(C*, C*, C*, C*, std::int32_t), std::int32_t ma
 
 View WideView(std::int32_t maxlen = 1024) {
   Buffers<KS_WCHAR> b(maxlen);
-  return Call(Plugin().FsContentGetDefaultViewW, maxlen, b);
+  return Call(Exports().FsContentGetDefaultViewW, maxlen, b);
 }
 
 View AnsiView(std::int32_t maxlen = 1024) {
   Buffers<char> b(maxlen);
-  return Call(Plugin().FsContentGetDefaultView, maxlen, b);
+  return Call(Exports().FsContentGetDefaultView, maxlen, b);
 }
 
 // Columns are separated by the two characters backslash and n.
@@ -86,14 +86,14 @@ bool IsInteger(const std::string& s) {
 std::set<std::string> SupportedFields() {
   std::set<std::string> names;
   char name[64], units[4];
-  for (std::int32_t i = 0; Plugin().FsContentGetSupportedField(i, name, units, sizeof name) != ft_nomorefields; ++i)
+  for (std::int32_t i = 0; Exports().FsContentGetSupportedField(i, name, units, sizeof name) != ft_nomorefields; ++i)
     names.insert(name);
   return names;
 }
 
 TEST(DefaultView, BothExportsGiveOneWellFormedViewOfTheOfferedFields) {
-  ASSERT_NE(nullptr, Plugin().FsContentGetDefaultViewW);
-  ASSERT_NE(nullptr, Plugin().FsContentGetDefaultView);
+  ASSERT_NE(nullptr, Exports().FsContentGetDefaultViewW);
+  ASSERT_NE(nullptr, Exports().FsContentGetDefaultView);
   const View v = WideView();
   ASSERT_TRUE(v.result);
   const View a = AnsiView();
@@ -162,8 +162,8 @@ TEST(DefaultView, SmallBuffersAreNeverOverrunAndRefused) {
       SCOPED_TRACE(wide ? "wide" : "ansi");
       Buffers<KS_WCHAR> bw(c.maxlen);
       Buffers<char> ba(c.maxlen);
-      const View v = wide ? Call(Plugin().FsContentGetDefaultViewW, c.maxlen, bw)
-                          : Call(Plugin().FsContentGetDefaultView, c.maxlen, ba);
+      const View v = wide ? Call(Exports().FsContentGetDefaultViewW, c.maxlen, bw)
+                          : Call(Exports().FsContentGetDefaultView, c.maxlen, ba);
       EXPECT_EQ(c.fits, v.result != KS_FALSE);
       if (c.fits) {
         EXPECT_EQ(full.contents, v.contents);
@@ -185,10 +185,10 @@ TEST(DefaultView, SmallBuffersAreNeverOverrunAndRefused) {
 TEST(DefaultView, MissingBuffersAreRefused) {
   KS_WCHAR w[3][256];
   char a[3][256];
-  EXPECT_FALSE(Plugin().FsContentGetDefaultViewW(nullptr, w[0], w[1], w[2], 256));
-  EXPECT_FALSE(Plugin().FsContentGetDefaultViewW(w[0], w[1], w[2], nullptr, 256));
-  EXPECT_FALSE(Plugin().FsContentGetDefaultView(a[0], nullptr, a[1], a[2], 256));
-  EXPECT_FALSE(Plugin().FsContentGetDefaultView(a[0], a[1], nullptr, a[2], 256));
+  EXPECT_FALSE(Exports().FsContentGetDefaultViewW(nullptr, w[0], w[1], w[2], 256));
+  EXPECT_FALSE(Exports().FsContentGetDefaultViewW(w[0], w[1], w[2], nullptr, 256));
+  EXPECT_FALSE(Exports().FsContentGetDefaultView(a[0], nullptr, a[1], a[2], 256));
+  EXPECT_FALSE(Exports().FsContentGetDefaultView(a[0], a[1], nullptr, a[2], 256));
 }
 
 }  // namespace

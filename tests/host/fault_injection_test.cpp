@@ -5,14 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "dialogs/user_driver.h"
 #include "host/exports.h"
 #include "host/plugin.h"
 #include "platform/platform.h"
 #include "registry/memory_registry.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
@@ -22,16 +22,12 @@ using test::W;
 
 const char16_t* const kFaultService = u"SYSTEM\\CurrentControlSet\\Services\\FaultSvc";
 
-// A scenario's result is either its success or its failure; each is paired with the state it
-// must leave: failure, the registry (and a key file that was there) unchanged; success, exactly
-// what a run without faults leaves.
-struct Scenario {
-  const char* name;
-  std::function<std::int32_t()> run;  // the export's result
-  std::int32_t success;
-  std::int32_t failure;
-  std::u16string file;  // a file the scenario writes, or empty
-};
+// The files of the test's folder: a key file to restore from, and a file a save replaces.
+const char16_t* const kKeyFile = u"HKCU_RUN32.kscrkey";
+const char16_t* const kSaved = u"s";
+
+// The listing a fault while reading may cut short: its number of entries.
+std::int32_t List() { return static_cast<std::int32_t>(test::List(u"\\HKLM_SERV64\\FaultSvc").size()); }
 
 class FaultInjection : public test::RegistryTest {
  protected:
@@ -39,147 +35,168 @@ class FaultInjection : public test::RegistryTest {
     test::RegistryTest::SetUp();
     mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
     ASSERT_NE(nullptr, mem);
-    test::ReloadPlugin();
+    folder = test::OutsideTempFolder();
     test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
+    StartAgain();
+  }
+  void TearDown() override {
+    test::SetEnv("COMMANDER_PATH", u"");
+    test::RegistryTest::TearDown();
+  }
+
+  // Puts everything back as the test started: the in-memory registry emptied and filled with
+  // the test's values, the plugin loaded afresh and its tree listed once, the key file to
+  // restore from saved again (the key then gains a value the restore takes away), and the file
+  // a save replaces only when it succeeds written again.
+  void StartAgain() {
+    mem->hook = nullptr;
+    mem->Clear();
+    test::ReloadPlugin();
     Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Tool", u"C:\\tool.exe");
     Reg::Str(RT_HKLM, WOW64_64, test::kRun, u"Exp", u"%x%", REG_EXPAND_SZ_);
     const std::u16string svc = std::u16string(test::kServices) + u"\\FaultSvc";
     Reg::Dword(RT_HKLM, WOW64_64, svc, u"Start", 2);
     Reg::Str(RT_HKLM, WOW64_64, svc, u"ImagePath", u"a.sys", REG_EXPAND_SZ_);
     Reg::Str(RT_HKLM, WOW64_32, test::kWinlogon, u"Shell", u"explorer.exe");
-    if (folder.empty()) folder = test::OutsideTempFolder();
     List();
-    // A key file to restore from; the key then gains a value the restore takes away again.
-    platform::DeleteFileIfExists(KeyFile());
+    platform::DeleteFileIfExists(folder + kKeyFile);
     auto save = W(u"\\HKCU_RUN32\\.SAVE"), local = W(folder + u"x");
     ASSERT_EQ(FS_FILE_OK, FsGetFileW(save.data(), local.data(), 0, nullptr));
     Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Later", u"C:\\later.exe");
-    // A key file that a save replaces only when it succeeds.
-    ASSERT_TRUE(platform::WriteWholeFile(folder + u"s", "the file from before"));
-  }
-  void TearDown() override {
-    test::SetEnv("COMMANDER_PATH", u"");
-    test::RegistryTest::TearDown();
-  }
-  std::u16string KeyFile() const { return folder + u"HKCU_RUN32.kscrkey"; }
-  static std::int32_t List() { return static_cast<std::int32_t>(test::List(u"\\HKLM_SERV64\\FaultSvc").size()); }
-
-  // FsExecuteFileW with a user who changes the value field and confirms.
-  static std::int32_t Execute(const std::u16string& path, std::vector<test::Step> steps) {
-    auto p = W(path), v = W(u"open");
-    std::int32_t result = -99;
-    test::Recorded().Reset();
-    const test::Seen seen = test::RunAsUser([&] { result = FsExecuteFileW(nullptr, p.data(), v.data()); }, steps);
-    for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
-    // A failed write is told to the user, however it failed; a successful one is not.
-    const std::vector<std::u16string> told =
-        result == FS_EXEC_OK ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"Value not written!"};
-    EXPECT_EQ(told, test::Recorded().logs);
-    return result;
-  }
-
-  std::vector<Scenario> Scenarios() {
-    auto call = [](const std::u16string& a, const std::u16string& b, int kind) -> std::int32_t {
-      auto x = W(a), y = W(b);
-      switch (kind) {
-        // As the host copies once its user has allowed a file to be written over.
-        case 0: return FsGetFileW(x.data(), y.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
-        case 1: return FsPutFileW(x.data(), y.data(), 0);
-        default: return FsDeleteFileW(x.data());
-      }
-    };
-    const std::u16string keyFile = KeyFile();
-    const std::u16string saved = folder + u"s";
-    using test::Click;
-    using test::Type;
-    // Copying an entry out reads the tree the listing left and makes no registry call: it cannot
-    // be a scenario of its own; the listing that reads what it shows is one.
-    return {
-        {"listing", [] { return List(); }, 5, 0, u""},
-        {"save", [=] { return call(u"\\HKCU_RUN32\\.SAVE", saved, 0); }, FS_FILE_OK, FS_FILE_NOTFOUND, saved},
-        {"copy in", [=] { return call(u"C:\\new.exe", u"\\HKCU_RUN32\\new.exe", 1); }, FS_FILE_OK,
-         FS_FILE_WRITEERROR, u""},
-        {"restore", [=] { return call(keyFile, u"\\HKCU_RUN32\\k.kscrkey", 1); }, FS_FILE_OK, FS_FILE_WRITEERROR,
-         u""},
-        {"delete", [=] { return call(u"\\HKCU_RUN32\\Tool", u"", 2); }, KS_TRUE, KS_FALSE, u""},
-        {"edit", [] { return Execute(u"\\HKCU_RUN32\\Tool", {Type(idValue, u" /x"), Click(idOK)}); }, FS_EXEC_OK,
-         FS_EXEC_ERROR, u""},
-        {"add",
-         [] {
-           return Execute(u"\\HKCU_RUN32\\.ADD",
-                          {Type(idFolderName, u"Sub"), Type(idValueName, u"N"), Type(idValue, u"v"), Click(idOK)});
-         },
-         FS_EXEC_OK, FS_EXEC_ERROR, u""},
-    };
+    ASSERT_TRUE(platform::WriteWholeFile(folder + kSaved, "the file from before"));
   }
 
   MemoryRegistry* mem = nullptr;
   std::u16string folder;
 };
 
-TEST_F(FaultInjection, EveryFailingCallIsSurvived) {
-  int injected = 0;
-  for (const auto& sc : Scenarios()) {
-    SCOPED_TRACE(sc.name);
-    // Count the calls of a clean run, then fail each one in turn.
-    mem->Clear();
-    SetUp();
-    const std::string clean = mem->Snapshot();
-    const std::optional<std::string> fileBefore = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
-    int calls = 0;
-    mem->hook = [&](RegOp, const std::u16string&) { return ++calls, RS_OK; };
-    ASSERT_EQ(sc.success, sc.run());
-    mem->hook = nullptr;
-    const std::string afterClean = mem->Snapshot();
-    const std::optional<std::string> fileAfterClean = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
-    // Every scenario works on the registry, so every one has faults to survive.
-    ASSERT_LT(0, calls);
-    if (sc.file.empty() && std::string(sc.name) != "listing") {
-      ASSERT_NE(clean, afterClean) << "the clean run changed nothing to compare with";
-    }
-    int failures = 0;
-    for (int k = 1; k <= calls; ++k) {
-      // Put the registry back as it was before the scenario.
-      mem->Clear();
-      SetUp();
-      ASSERT_EQ(clean, mem->Snapshot());
-      int seen = 0;
-      mem->hook = [&](RegOp, const std::u16string&) { return ++seen == k ? RS_ACCESS_DENIED : RS_OK; };
-      std::int32_t r = -99;
-      ASSERT_NO_THROW(r = sc.run()) << "call " << k;
-      mem->hook = nullptr;
-      ++injected;
-      EXPECT_EQ(0u, mem->OpenHandles()) << "call " << k;
-      const std::string now = mem->Snapshot();
-      const std::optional<std::string> file = sc.file.empty() ? std::nullopt : test::ReadLocal(sc.file);
-      if (r == sc.failure) {
-        ++failures;
-        EXPECT_TRUE(now == clean) << "call " << k << " failed and changed the registry";
-        EXPECT_TRUE(file == fileBefore) << "call " << k << " failed and changed the file";
-      } else if (std::string(sc.name) == "listing") {
-        // A fault while reading leaves fewer entries, never anything else.
-        EXPECT_LE(0, r);
-        EXPECT_GE(sc.success, r);
-        EXPECT_TRUE(now == clean) << "call " << k;
-      } else {
-        EXPECT_EQ(sc.success, r) << "call " << k << " gave neither result";
-        EXPECT_TRUE(now == afterClean) << "call " << k << " succeeded and wrote another state";
-        EXPECT_TRUE(file == fileAfterClean) << "call " << k << " succeeded and wrote another file";
-      }
-      // The tree is still usable: a listing afterwards works.
-      EXPECT_EQ(46u, test::List(u"\\").size());
-    }
-    std::printf("%s: %d registry calls failed in turn, %d of them failed the export\n", sc.name, calls, failures);
-    // Failing a registry call must fail a writing export at least once.
-    if (std::string(sc.name) != "listing") {
-      EXPECT_LT(0, failures);
-    }
-  }
-  RecordProperty("faults_injected", injected);
-  std::printf("registry faults injected and survived: %d\n", injected);
-  // The rebuild alone reads every one of the 46 locations.
-  EXPECT_LE(46 + 6, injected);
+// FsExecuteFileW with a user who takes the steps.
+std::int32_t Execute(const std::u16string& path, std::vector<test::Step> steps) {
+  auto p = W(path), v = W(u"open");
+  std::int32_t result = -99;
+  test::Recorded().Reset();
+  const test::Seen seen = test::RunAsUser([&] { result = FsExecuteFileW(nullptr, p.data(), v.data()); }, steps);
+  test::ExpectNoProblems(seen);
+  // A failed write is told to the user, however it failed; a successful one is not.
+  const std::vector<std::u16string> told =
+      result == FS_EXEC_OK ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"Value not written!"};
+  EXPECT_EQ(told, test::Recorded().logs);
+  return result;
 }
+
+// A scenario's result is either its success or its failure; each is paired with the state it
+// must leave: failure, the registry (and a key file that was there) unchanged; success, exactly
+// what a run without faults leaves. A scenario that only reads may also end between the two, with
+// fewer entries, and leaves the registry as it was.
+struct Scenario {
+  const char* name;
+  std::function<std::int32_t(const std::u16string& folder)> run;  // the export's result
+  std::int32_t success;
+  std::int32_t failure;
+  std::u16string file;  // a file the scenario writes, in the test's folder, or empty
+  bool reads = false;   // the scenario only reads: a fault may leave fewer entries than its success
+  int leastCalls = 1;   // the registry calls a run without faults makes at least
+};
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+
+std::vector<Scenario> Scenarios() {
+  using Folder = const std::u16string&;
+  using test::Click;
+  using test::Type;
+  // As the host copies once its user has allowed a file to be written over.
+  auto get = [](const std::u16string& remote, const std::u16string& local) {
+    auto x = W(remote), y = W(local);
+    return FsGetFileW(x.data(), y.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
+  };
+  auto put = [](const std::u16string& local, const std::u16string& remote) {
+    auto x = W(local), y = W(remote);
+    return FsPutFileW(x.data(), y.data(), 0);
+  };
+  // Copying an entry out reads the tree the listing left and makes no registry call: it cannot
+  // be a scenario of its own; the listing that reads what it shows is one.
+  return {
+      // The rebuild alone reads every one of the 46 locations.
+      {"listing", [](Folder) { return List(); }, 5, 0, u"", true, 46 + 6},
+      {"save", [=](Folder f) { return get(u"\\HKCU_RUN32\\.SAVE", f + kSaved); }, FS_FILE_OK, FS_FILE_NOTFOUND, kSaved},
+      {"copy in", [=](Folder) { return put(u"C:\\new.exe", u"\\HKCU_RUN32\\new.exe"); }, FS_FILE_OK,
+       FS_FILE_WRITEERROR, u""},
+      {"restore", [=](Folder f) { return put(f + kKeyFile, u"\\HKCU_RUN32\\k.kscrkey"); }, FS_FILE_OK,
+       FS_FILE_WRITEERROR, u""},
+      {"delete",
+       [](Folder) {
+         auto x = W(u"\\HKCU_RUN32\\Tool");
+         return FsDeleteFileW(x.data());
+       },
+       KS_TRUE, KS_FALSE, u""},
+      {"edit", [](Folder) { return Execute(u"\\HKCU_RUN32\\Tool", {Type(idValue, u" /x"), Click(idOK)}); },
+       FS_EXEC_OK, FS_EXEC_ERROR, u""},
+      {"add",
+       [](Folder) {
+         return Execute(u"\\HKCU_RUN32\\.ADD",
+                        {Type(idFolderName, u"Sub"), Type(idValueName, u"N"), Type(idValue, u"v"), Click(idOK)});
+       },
+       FS_EXEC_OK, FS_EXEC_ERROR, u""},
+  };
+}
+
+class EveryFailingCall : public FaultInjection, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(EveryFailingCall, IsSurvived) {
+  const Scenario& sc = GetParam();
+  const std::u16string file = sc.file.empty() ? u"" : folder + sc.file;
+  // Count the calls of a clean run, then fail each one in turn.
+  const std::string clean = mem->Snapshot();
+  const std::optional<std::string> fileBefore = file.empty() ? std::nullopt : test::ReadLocal(file);
+  int calls = 0;
+  mem->hook = [&](RegOp, const std::u16string&) { return ++calls, RS_OK; };
+  ASSERT_EQ(sc.success, sc.run(folder));
+  mem->hook = nullptr;
+  const std::string afterClean = mem->Snapshot();
+  const std::optional<std::string> fileAfterClean = file.empty() ? std::nullopt : test::ReadLocal(file);
+  // Every scenario works on the registry, so every one has faults to survive.
+  ASSERT_LE(sc.leastCalls, calls);
+  if (file.empty() && !sc.reads) {
+    ASSERT_NE(clean, afterClean) << "the clean run changed nothing to compare with";
+  }
+  int failures = 0;
+  for (int k = 1; k <= calls; ++k) {
+    StartAgain();
+    ASSERT_EQ(clean, mem->Snapshot());
+    int seen = 0;
+    mem->hook = [&](RegOp, const std::u16string&) { return ++seen == k ? RS_ACCESS_DENIED : RS_OK; };
+    std::int32_t r = -99;
+    ASSERT_NO_THROW(r = sc.run(folder)) << "call " << k;
+    mem->hook = nullptr;
+    EXPECT_EQ(0u, mem->OpenHandles()) << "call " << k;
+    const std::string now = mem->Snapshot();
+    const std::optional<std::string> got = file.empty() ? std::nullopt : test::ReadLocal(file);
+    if (r == sc.failure) {
+      ++failures;
+      EXPECT_TRUE(now == clean) << "call " << k << " failed and changed the registry";
+      EXPECT_TRUE(got == fileBefore) << "call " << k << " failed and changed the file";
+    } else if (sc.reads) {
+      // A fault while reading leaves fewer entries, never anything else.
+      EXPECT_LE(0, r);
+      EXPECT_GE(sc.success, r);
+      EXPECT_TRUE(now == clean) << "call " << k;
+    } else {
+      EXPECT_EQ(sc.success, r) << "call " << k << " gave neither result";
+      EXPECT_TRUE(now == afterClean) << "call " << k << " succeeded and wrote another state";
+      EXPECT_TRUE(got == fileAfterClean) << "call " << k << " succeeded and wrote another file";
+    }
+    // The tree is still usable: a listing afterwards works.
+    EXPECT_EQ(46u, test::List(u"\\").size());
+  }
+  RecordProperty("faults_injected", calls);
+  std::printf("%s: %d registry calls failed in turn, %d of them failed the export\n", sc.name, calls, failures);
+  // Failing a registry call must fail a writing export at least once.
+  if (!sc.reads) {
+    EXPECT_LT(0, failures);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, EveryFailingCall, ::testing::ValuesIn(Scenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& p) { return test::CaseName(p.param.name); });
 
 TEST_F(FaultInjection, ValuesChangingTypeUnderTheReader) {
   int injected = 0;
@@ -212,8 +229,7 @@ TEST_F(FaultInjection, ValuesChangingTypeUnderTheReader) {
     EXPECT_EQ(0u, mem->OpenHandles());
     if (k > queries) break;
     injected += changed ? 1 : 0;
-    mem->Clear();
-    SetUp();
+    StartAgain();
   }
   std::printf("type changes injected between test and read: %d\n", injected);
   EXPECT_GT(injected, 5);

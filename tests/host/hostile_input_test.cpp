@@ -6,13 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "host/exports.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 #ifndef _WIN32
 #include "dialogs/user_interface.h"
@@ -22,10 +20,13 @@
 namespace kestrow {
 namespace {
 
+using test::Column;
+using test::Exports;
 using test::List;
 using test::Names;
-using test::Plugin;
 using test::Reg;
+using test::Repeat;
+using test::ScriptPath;
 using test::W;
 
 // Multi-strings have no built-in type: a script declares one over HKCU's 32-bit RunOnce key.
@@ -35,19 +36,6 @@ const char* const kMultiTypeScript =
     "    '\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce');\n"
     "  QAddAllValues('HOSTILE_MULTI');\n"
     "end.\n";
-
-std::u16string Repeat(const std::u16string& s, std::size_t units) {
-  std::u16string out;
-  while (out.size() < units) out += s;
-  out.resize(units);
-  return out;
-}
-
-std::u16string FromW(const KS_WCHAR* s, std::size_t max) {
-  std::u16string out;
-  for (std::size_t i = 0; i < max && s[i]; ++i) out += static_cast<char16_t>(s[i]);
-  return out;
-}
 
 #ifndef _WIN32
 // Counts the windows the plugin would open; the native build can see them.
@@ -63,21 +51,12 @@ class CountingUserInterface : public TUserInterface {
 };
 #endif
 
-class HostileInputTest : public test::RegistryTest {
+class HostileInputTest : public test::HostFolderTest {
  protected:
-  void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
-  }
   void TearDown() override {
     platform::DeleteFileIfExists(ScriptPath());
-    test::SetEnv("COMMANDER_PATH", u"");
-    test::RegistryTest::TearDown();
+    test::HostFolderTest::TearDown();
   }
-  static std::u16string ScriptPath() { return test::PluginFolder() + u"startup.kscr"; }
 
   // Everything the calls below could change in the registry.
   static std::string RegistryState() {
@@ -87,37 +66,17 @@ class HostileInputTest : public test::RegistryTest {
     std::string state;
     for (auto root : {RT_HKLM, RT_HKCU})
       for (auto view : {WOW64_32, WOW64_64})
-        for (const char16_t* key : {test::kRun, test::kRunOnce}) {
-          state += "[" + ToUtf8(key) + "]";
-          for (const auto& name : Reg::ValueNames(root, view, key)) {
-            auto v = Reg::Get(root, view, key, name);
-            state += ToUtf8(name) + "=" + std::to_string(v ? v->type : 99) + ":";
-            if (v) state.append(v->data.begin(), v->data.end());
-            state += ";";
-          }
-        }
+        for (const char16_t* key : {test::kRun, test::kRunOnce})
+          state += "[" + ToUtf8(key) + "]" + test::ValuesOf(root, view, key);
     return state;
   }
 
   // As the host copies once its user has allowed an existing file to be written over.
-  std::int32_t Get(const std::u16string& remote, const std::u16string& local, RemoteInfoStruct* ri = nullptr) {
-    auto r = W(remote), l = W(local);
-    return Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, ri);
+  static std::int32_t Get(const std::u16string& remote, const std::u16string& local, RemoteInfoStruct* ri = nullptr) {
+    return test::GetFile(remote, local, FS_COPYFLAGS_OVERWRITE, ri);
   }
-  std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
-    auto r = W(remote), l = W(local);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
-  }
-  // A column read into a buffer of the given size; the bytes after it must stay as they were.
-  std::string Column(const std::u16string& path, int index, std::size_t size) {
-    std::vector<char> buf(size + 8, 'x');
-    auto p = W(path);
-    const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(size), 0);
-    for (std::size_t i = size; i < buf.size(); ++i) EXPECT_EQ('x', buf[i]) << "wrote past the buffer at " << i;
-    if (r != ft_string) return "result " + std::to_string(r);
-    EXPECT_EQ('\0', buf[std::strlen(buf.data())]);
-    return std::string(buf.data());
+  static std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
+    return test::PutFile(local, remote);
   }
   static std::string Utf8Description(const std::u16string& name, const std::u16string& value) {
     return "Value name: " + ToUtf8(name) + "\r\nCurrent value: " + ToUtf8(value) + "\r\n";
@@ -185,9 +144,9 @@ TEST_F(HostileInputTest, OverlongAndDegeneratePathsAreRefusedByEveryExport) {
       std::vector<unsigned char> buf(sizeof(KsFindDataW) + 64, 0xAB);
       auto* fd = reinterpret_cast<KsFindDataW*>(buf.data());
       auto p = W(c.path);
-      const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), fd);
+      const KS_HANDLE h = Exports().FsFindFirstW(p.data(), fd);
       EXPECT_EQ(c.listable, h != KsInvalidHandle());
-      if (h != KsInvalidHandle()) Plugin().FsFindClose(h);
+      if (h != KsInvalidHandle()) Exports().FsFindClose(h);
       for (std::size_t i = sizeof(KsFindDataW); i < buf.size(); ++i) ASSERT_EQ(0xAB, buf[i]) << i;
     }
     const std::u16string folder = test::ScratchFolder();
@@ -197,19 +156,19 @@ TEST_F(HostileInputTest, OverlongAndDegeneratePathsAreRefusedByEveryExport) {
     EXPECT_EQ(c.putResult, Put(folder + u"saved.kscrkey", c.path)) << "a restore";
     {
       auto p = W(c.path);
-      EXPECT_EQ(KS_FALSE, Plugin().FsDeleteFileW(p.data()));
+      EXPECT_EQ(KS_FALSE, Exports().FsDeleteFileW(p.data()));
     }
     {
       KS_HICON icon = nullptr;
       auto p = W(c.path);
-      EXPECT_EQ(FS_ICON_USEDEFAULT, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+      EXPECT_EQ(FS_ICON_USEDEFAULT, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
       EXPECT_EQ(nullptr, icon);
     }
     for (int field : {0, 6}) EXPECT_EQ("result " + std::to_string(ft_fileerror), Column(c.path, field, 64));
-    if (Plugin().FsExecuteFileW) {
+    if (Exports().FsExecuteFileW) {
       // "properties" of the root would open the About box: only the verb that opens an entry.
       auto p = W(c.path), verb = W(u"open");
-      EXPECT_EQ(FS_EXEC_ERROR, Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()));
+      EXPECT_EQ(FS_EXEC_ERROR, Exports().FsExecuteFileW(nullptr, p.data(), verb.data()));
     }
     EXPECT_TRUE(test::Recorded().requests.empty()) << ToUtf8(test::Recorded().requests[0].text);
     EXPECT_TRUE(before == RegistryState()) << "the registry changed";
@@ -259,7 +218,7 @@ TEST_F(HostileInputTest, NullAndTinyOptionalArguments) {
     std::memset(buf, 'x', sizeof buf);
     buf[4] = '\0';
     auto p = W(tool);
-    EXPECT_EQ(c.result, Plugin().FsContentGetValueW(p.data(), 6, 0, c.buffer ? buf : nullptr, c.size, 0));
+    EXPECT_EQ(c.result, Exports().FsContentGetValueW(p.data(), 6, 0, c.buffer ? buf : nullptr, c.size, 0));
     if (c.buffer) {
       EXPECT_EQ(c.text, std::string(buf));
       if (c.size > 0) {
@@ -269,22 +228,22 @@ TEST_F(HostileInputTest, NullAndTinyOptionalArguments) {
   }
   {
     auto missing = W(u"\\HKCU_RUN32\\missing");
-    EXPECT_EQ(ft_fileerror, Plugin().FsContentGetValueW(missing.data(), 6, 0, nullptr, 0, 0));
+    EXPECT_EQ(ft_fileerror, Exports().FsContentGetValueW(missing.data(), 6, 0, nullptr, 0, 0));
   }
 
   // An icon without a place to put it.
   {
     auto p = W(tool);
-    EXPECT_EQ(FS_ICON_USEDEFAULT, Plugin().FsExtractCustomIconW(p.data(), 0, nullptr));
+    EXPECT_EQ(FS_ICON_USEDEFAULT, Exports().FsExtractCustomIconW(p.data(), 0, nullptr));
   }
 
   // The root name into no room at all.
   for (std::int32_t size : {0, -1}) {
     char buf[4] = {'x', 'x', 'x', 'x'};
-    Plugin().FsGetDefRootName(buf, size);
+    Exports().FsGetDefRootName(buf, size);
     EXPECT_EQ(std::string("xxxx"), std::string(buf, 4)) << size;
   }
-  Plugin().FsGetDefRootName(nullptr, 8);
+  Exports().FsGetDefRootName(nullptr, 8);
   EXPECT_TRUE(test::Recorded().requests.empty());
 }
 
@@ -298,7 +257,7 @@ TEST_F(HostileInputTest, WithoutCallbacksEveryQuestionIsAnsweredNo) {
   Reg::Str(RT_HKCU, WOW64_32, test::kRun, u"Keep", u"changed");
   const std::string before = RegistryState();
 
-  ASSERT_EQ(1, Plugin().FsInitW(7, nullptr, nullptr, nullptr));
+  ASSERT_EQ(1, Exports().FsInitW(7, nullptr, nullptr, nullptr));
   List(u"\\HKCU_RUN32");
   EXPECT_EQ(FS_FILE_USERABORT, Put(u"C:\\Tools\\new.exe", u"\\HKCU_RUN32\\new.exe"));
   EXPECT_EQ(FS_FILE_USERABORT, Put(keyFile, u"\\HKCU_RUN32\\HKCU_RUN32.kscrkey"));
@@ -324,13 +283,18 @@ TEST_F(HostileInputTest, MegabyteValuesAreListedCopiedOutAndShownInColumns) {
 
   std::u16string multiText;  // the column and the description: one line per string
   for (const auto& s : parts) multiText += u"\r\n" + s;
+  // The column in code page 1252: u-umlaut is the byte FC, the rest is ASCII.
+  std::string bigAnsi;
+  while (bigAnsi.size() < big.size()) bigAnsi += "0123456789abcdef\xFC";
+  bigAnsi.resize(big.size());
   struct Case {
     std::u16string dir, name, value;
+    std::string ansi;  // the value as the column shows it
   } cases[] = {
-      {u"\\HKCU_RUN32", u"Big", big},
-      {u"\\HOSTILE_MULTI", u"BigMulti", multiText},
+      {u"\\HKCU_RUN32", u"Big", big, bigAnsi},
+      {u"\\HOSTILE_MULTI", u"BigMulti", multiText, test::Ascii(multiText)},
       // A multi-string in a location of strings is shown as an empty string.
-      {u"\\HKCU_RUNONCE32", u"BigMulti", u""},
+      {u"\\HKCU_RUNONCE32", u"BigMulti", u"", ""},
   };
   const std::u16string folder = test::ScratchFolder();
   for (const auto& c : cases) {
@@ -340,7 +304,7 @@ TEST_F(HostileInputTest, MegabyteValuesAreListedCopiedOutAndShownInColumns) {
     ASSERT_EQ(FS_FILE_OK, Get(path, folder + u"big.txt"));
     const std::string text = test::ReadLocal(folder + u"big.txt").value_or("");
     EXPECT_TRUE(EndsWith(text, Utf8Description(c.name, c.value))) << text.size();
-    const std::string ansi = platform::ToAnsi(c.value);
+    const std::string& ansi = c.ansi;
     EXPECT_EQ(ansi.substr(0, 1023), Column(path, 6, 1024));
     EXPECT_EQ(ansi, Column(path, 6, ansi.size() + 1));
     if (!ansi.empty()) {
@@ -385,26 +349,37 @@ TEST_F(HostileInputTest, OddByteCountsIgnoreTheLastHalfCharacter) {
     const std::u16string path = (c.type == REG_MULTI_SZ_ ? u"\\HOSTILE_MULTI\\" : u"\\HKCU_RUN32\\") + c.name;
     ASSERT_EQ(FS_FILE_OK, Get(path, folder + u"odd.txt"));
     EXPECT_TRUE(EndsWith(test::ReadLocal(folder + u"odd.txt").value_or(""), Utf8Description(c.name, c.value)));
-    EXPECT_EQ(platform::ToAnsi(c.value), Column(path, 6, 64));
+    EXPECT_EQ(test::Ascii(c.value), Column(path, 6, 64));
   }
   EXPECT_TRUE(test::Recorded().requests.empty()) << ToUtf8(test::Recorded().requests[0].text);
 }
 
 TEST_F(HostileInputTest, LongAndUnusualValueNamesAreShortenedOnlyInTheListing) {
+  // The column shows the name in code page 1252: a character it does not hold, a lone surrogate
+  // among them, is a question mark. A character beyond 16 bits is two units: Windows writes a
+  // question mark for each, the native build's code page one for the pair.
+#ifdef _WIN32
+  const std::string beyond16Bits = "??";
+#else
+  const std::string beyond16Bits = "?";
+#endif
   struct Case {
     const char* label;
     std::u16string name;
     std::string utf8;  // the name in the description
+    std::string ansi;  // the name in the column
   } cases[] = {
-      {"300 units", Repeat(u"n", 300), std::string(300, 'n')},
+      {"300 units", Repeat(u"n", 300), std::string(300, 'n'), std::string(300, 'n')},
       {"a lone high surrogate at the edge", Repeat(u"p", 258) + u"\xD83Dtail",
-       std::string(258, 'p') + "\xEF\xBF\xBDtail"},
-      {"a lone high surrogate inside", u"lone\xD800mid", "lone\xEF\xBF\xBDmid"},
-      {"a lone low surrogate first", u"\xDC00" u"first", "\xEF\xBF\xBD" "first"},
-      {"a lone high surrogate last", u"last\xDBFF", "last\xEF\xBF\xBD"},
-      {"outside every ANSI code page", u"\u4E2D\u6587\U0001F600", "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80"},
-      {"Cyrillic, umlaut, euro", u"\u0416\u00FC\u20AC", "\xD0\x96\xC3\xBC\xE2\x82\xAC"},
+       std::string(258, 'p') + "\xEF\xBF\xBDtail", std::string(258, 'p') + "?tail"},
+      {"a lone high surrogate inside", u"lone\xD800mid", "lone\xEF\xBF\xBDmid", "lone?mid"},
+      {"a lone low surrogate first", u"\xDC00" u"first", "\xEF\xBF\xBD" "first", "?first"},
+      {"a lone high surrogate last", u"last\xDBFF", "last\xEF\xBF\xBD", "last?"},
+      {"outside every ANSI code page", u"\u4E2D\u6587\U0001F600", "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80",
+       "??" + beyond16Bits},
+      {"Cyrillic, umlaut, euro", u"\u0416\u00FC\u20AC", "\xD0\x96\xC3\xBC\xE2\x82\xAC", "?\xFC\x80"},
   };
+  ASSERT_EQ(1252u, platform::AnsiCodePage());
   for (const auto& c : cases) Reg::Str(RT_HKCU, WOW64_64, test::kRun, c.name, u"v");
 
   // The records, each in a larger buffer whose tail must stay untouched.
@@ -413,14 +388,14 @@ TEST_F(HostileInputTest, LongAndUnusualValueNamesAreShortenedOnlyInTheListing) {
     std::vector<unsigned char> buf(sizeof(KsFindDataW) + 64, 0xAB);
     auto* fd = reinterpret_cast<KsFindDataW*>(buf.data());
     auto p = W(u"\\HKCU_RUN64");
-    const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), fd);
+    const KS_HANDLE h = Exports().FsFindFirstW(p.data(), fd);
     ASSERT_NE(KsInvalidHandle(), h);
     do {
       ASSERT_EQ(0, fd->cFileName[KS_MAX_PATH - 1]) << "not terminated";
-      listed.push_back(FromW(fd->cFileName, KS_MAX_PATH));
+      listed.push_back(test::FromHost(fd->cFileName, KS_MAX_PATH));
       for (std::size_t i = sizeof(KsFindDataW); i < buf.size(); ++i) ASSERT_EQ(0xAB, buf[i]) << i;
-    } while (Plugin().FsFindNextW(h, fd));
-    Plugin().FsFindClose(h);
+    } while (Exports().FsFindNextW(h, fd));
+    Exports().FsFindClose(h);
   }
   ASSERT_EQ(3 + std::size(cases), listed.size());
   const std::u16string folder = test::ScratchFolder();
@@ -440,13 +415,9 @@ TEST_F(HostileInputTest, LongAndUnusualValueNamesAreShortenedOnlyInTheListing) {
     const std::string text = test::ReadLocal(folder + u"name.txt").value_or("");
     EXPECT_NE(std::string::npos, text.find("\r\nValue name: " + c.utf8 + "\r\nCurrent value: v\r\n"));
     const std::string column = Column(path, 5, 1024);
-    EXPECT_EQ(platform::ToAnsi(c.name), column);
+    EXPECT_EQ(c.ansi, column);
     EXPECT_EQ(std::string::npos, column.find('\0'));
     EXPECT_EQ("v", Column(path, 6, 1024));
-  }
-  if (platform::AnsiCodePage() == 1252) {
-    EXPECT_EQ("lone?mid", Column(u"\\HKCU_RUN64\\lone\xD800mid", 5, 64));
-    EXPECT_EQ("???", Column(u"\\HKCU_RUN64\\\u4E2D\u6587\U0001F600", 5, 64).substr(0, 3));
   }
   EXPECT_TRUE(test::Recorded().requests.empty());
 }
@@ -481,22 +452,9 @@ TEST_F(HostileInputTest, KeyFilesThatAreNoHiveAreRefused) {
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Keep", u"original");
   Reg::Str(RT_HKCU, WOW64_64, test::kRun + std::u16string(u"\\Sub"), u"Deep", u"deep");
   List(u"\\HKCU_RUN64");
-  std::mt19937 random(20240611);
-  std::string noise(4096, '\0');
-  for (auto& b : noise) b = static_cast<char>(random() & 0xFF);
-  struct Case {
-    const char* label;
-    std::string bytes;
-  } cases[] = {
-      {"empty", ""},
-      {"random bytes", noise},
-      {"a hive's signature and then nothing", std::string("regf") + std::string(508, '\0')},
-      {"a registry export's header", "Windows Registry Editor Version 5.00\r\n\r\n"},
-      {"NULs", std::string(1024, '\0')},
-  };
   const std::string before = RegistryState();
   const std::u16string folder = test::OutsideTempFolder();
-  for (const auto& c : cases) {
+  for (const auto& c : test::FilesThatAreNoHive()) {
     SCOPED_TRACE(c.label);
     test::Recorded().Reset();
     const std::u16string file = folder + u"bad.kscrkey";

@@ -5,31 +5,31 @@
 // plugin gives shows them without a NUL: in their listed form ("Acc^00Hidden").
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 #include "dialogs/user_driver.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "support/helpers.h"
 #include "support/planted_values.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
 
 namespace kestrow {
 namespace {
 
+using test::AttributesOf;
 using test::Click;
+using test::Column;
+using test::CountOf;
+using test::Delete;
+using test::Exports;
+using test::Line;
 using test::List;
-using test::Plugin;
 using test::Reg;
-using test::SetText;
+using test::ScriptPath;
+using test::SetAttr;
+using test::Shown;
 using test::Type;
 using test::W;
-
-// The whole literal, NULs included.
-template <std::size_t N>
-std::u16string Whole(const char16_t (&s)[N]) {
-  return std::u16string(s, N - 1);
-}
+using test::Whole;
 
 const std::u16string kServices = test::kServices;
 const std::u16string kIfeo = test::kIfeo;
@@ -56,63 +56,9 @@ class NulNamesTest : public test::RegistryTest {
   }
 
   // The description of an entry copied out, as the bytes of the file.
-  std::string CopyOut(const std::u16string& path) {
-    const std::u16string local = folder + u"entry.txt";
-    auto r = W(path), l = W(local);
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
-    if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
-    std::string text = test::ReadLocal(local).value_or("no file");
-    platform::DeleteFileIfExists(local);
-    return text;
-  }
-  static std::string Line(const std::string& description, const std::string& key) {
-    const auto at = description.find("\r\n" + key + ": ");
-    if (at == std::string::npos) return "no line " + key;
-    const auto from = at + key.size() + 4;
-    return description.substr(from, description.find("\r\n", from) - from);
-  }
-  static std::string Column(const std::u16string& path, int index) {
-    std::vector<char> buf(4096, 'x');
-    auto p = W(path);
-    const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
-    if (r != ft_string) return "result " + std::to_string(r);
-    return std::string(buf.data());
-  }
-  // Opens the entry, replaces its value in the edit dialog and confirms; what the dialog showed.
-  test::Seen EditThroughDialog(const std::u16string& path, const std::u16string& value, std::int32_t* result) {
-    auto p = W(path), verb = W(u"open");
-    test::Recorded().answers = {true};
-    const test::Seen seen = test::RunAsUser([&] { *result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
-                                            {SetText(idValue, value), Click(idOK)});
-    for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
-    return seen;
-  }
-  static std::u16string ScriptPath() { return test::PluginFolder() + u"startup.kscr"; }
-  static std::u16string Shown(const test::Seen& seen, int id) {
-    auto it = seen.controls.find(id);
-    return it == seen.controls.end() ? u"(no control)" : it->second.text;
-  }
+  std::string CopyOut(const std::u16string& path) { return test::CopiedOut(path, folder + u"entry.txt"); }
   static std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
-    auto l = W(local), r = W(remote);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
-  }
-  static KS_BOOL Delete(const std::u16string& remote) {
-    auto r = W(remote);
-    return Plugin().FsDeleteFileW(r.data());
-  }
-  static KS_BOOL SetAttr(const std::u16string& remote, std::uint32_t attributes) {
-    auto r = W(remote);
-    return Plugin().FsSetAttrW(r.data(), static_cast<std::int32_t>(attributes));
-  }
-  static std::size_t Count(const std::vector<test::Entry>& entries, const std::u16string& name) {
-    return static_cast<std::size_t>(
-        std::count_if(entries.begin(), entries.end(), [&](const test::Entry& e) { return e.name == name; }));
-  }
-  static std::uint32_t Attributes(const std::u16string& dir, const std::u16string& name) {
-    for (const auto& e : List(dir))
-      if (e.name == name) return e.attributes;
-    return ~0u;
+    return test::PutFile(local, remote);
   }
 
   test::Planted planted;
@@ -153,10 +99,10 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
 
     // Listed once, beside the other value.
     const auto entries = List(dir);
-    EXPECT_EQ(1u, Count(entries, c.listed));
+    EXPECT_EQ(1u, CountOf(entries, c.listed));
     EXPECT_EQ(c.decoy.empty() ? 4u : 5u, entries.size());
     if (!c.decoy.empty()) {
-      EXPECT_EQ(1u, Count(entries, c.decoy));
+      EXPECT_EQ(1u, CountOf(entries, c.decoy));
     }
 
     // Its description and columns tell its own value, and no text holds a NUL.
@@ -170,7 +116,7 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
     EXPECT_EQ("On", Column(entry, 7));
     KS_HICON icon = nullptr;
     auto p = W(entry);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
 
     // Switched off and on again by a mark named exactly like it.
     test::Recorded().Reset();
@@ -180,20 +126,20 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
     ASSERT_EQ(12u, mark->data.size());
     EXPECT_EQ(3, mark->data[0]);
     EXPECT_FALSE(Reg::Get(c.root, WOW64_64, markKey, c.decoy));
-    EXPECT_EQ(kHidden, Attributes(dir, c.listed));
+    EXPECT_EQ(kHidden, AttributesOf(dir, c.listed));
     if (!c.decoy.empty()) {
-      EXPECT_EQ(0u, Attributes(dir, c.decoy));
+      EXPECT_EQ(0u, AttributesOf(dir, c.decoy));
     }
     EXPECT_EQ("Off since ", Column(entry, 7).substr(0, 10));
     ASSERT_EQ(KS_TRUE, SetAttr(entry, 0));
     mark = Reg::Get(c.root, WOW64_64, markKey, c.hidden);
     ASSERT_TRUE(mark);
     EXPECT_EQ(2, mark->data[0]);
-    EXPECT_EQ(0u, Attributes(dir, c.listed));
+    EXPECT_EQ(0u, AttributesOf(dir, c.listed));
 
     // Edited in the dialog, which shows the name as it is listed.
     std::int32_t result = -99;
-    const test::Seen seen = EditThroughDialog(entry, u"C:\\edited.exe", &result);
+    const test::Seen seen = test::EditAsUser(entry, u"C:\\edited.exe", &result);
     EXPECT_EQ(FS_EXEC_OK, result);
     EXPECT_EQ(c.listed, Shown(seen, idValueName));
     EXPECT_EQ(runPath, Shown(seen, idPath));
@@ -212,7 +158,7 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
     EXPECT_EQ(KS_TRUE, Delete(entry));
     EXPECT_FALSE(Reg::Get(c.root, c.view, test::kRun, c.hidden));
     decoyIntact();
-    EXPECT_EQ(0u, Count(List(dir), c.listed));
+    EXPECT_EQ(0u, CountOf(List(dir), c.listed));
     planted.Undo();
     Reg::DeleteKey(c.root, WOW64_64, kApproved);
   }
@@ -224,15 +170,15 @@ TEST_F(NulNamesTest, ServiceKeyNamedWithANulIsListedReadEditedAndWrittenInto) {
   const std::u16string shownPath = u"\\" + kServices + u"\\AAAKestrow^00Nul";
   planted.Dword(RT_HKLM, WOW64_64, decoy, u"Start", 1);
   planted.Text(RT_HKLM, WOW64_64, decoy, u"ImagePath", u"C:\\decoy.exe", REG_EXPAND_SZ_);
-  planted.Dword(RT_HKLM, WOW64_64, hidden, u"Start", 2);
   planted.Text(RT_HKLM, WOW64_64, hidden, u"ImagePath", u"C:\\nul\\svc.exe", REG_EXPAND_SZ_);
-  std::uint8_t start = 2;
+  // Both lists show the one services key of both views; each starts from a Start of 2.
   for (const char16_t* type : {u"\\HKLM_SERV64", u"\\HKLM_SERV32"}) {
     SCOPED_TRACE(ToUtf8(type));
+    planted.Dword(RT_HKLM, WOW64_64, hidden, u"Start", 2);
     const std::u16string dir = std::u16string(type) + u"\\AAAKestrow^00Nul";
     const auto entries = List(type);
-    ASSERT_EQ(1u, Count(entries, u"AAAKestrow^00Nul"));
-    EXPECT_EQ(1u, Count(entries, u"AAAKestrow"));
+    ASSERT_EQ(1u, CountOf(entries, u"AAAKestrow^00Nul"));
+    EXPECT_EQ(1u, CountOf(entries, u"AAAKestrow"));
     EXPECT_EQ((std::vector<std::u16string>{u"Start", u"DisplayName", u"Group", u"ImagePath", u"Type"}),
               test::Names(List(dir)));
 
@@ -245,17 +191,16 @@ TEST_F(NulNamesTest, ServiceKeyNamedWithANulIsListedReadEditedAndWrittenInto) {
     EXPECT_EQ(std::string::npos, directory.find('\0'));
     EXPECT_EQ("AAAKestrow^00Nul", Line(directory, "Value name"));
     EXPECT_EQ(ToUtf8(shownPath), Column(dir + u"\\Start", 4));
-    EXPECT_EQ(std::to_string(start), Column(dir + u"\\Start", 6));
+    EXPECT_EQ("2", Column(dir + u"\\Start", 6));
 
     // The dialog shows the key path as it is listed and writes into that key.
     std::int32_t result = -99;
-    const std::u16string next = FromUtf8(std::to_string(++start));
-    const test::Seen seen = EditThroughDialog(dir + u"\\Start", next, &result);
+    const test::Seen seen = test::EditAsUser(dir + u"\\Start", u"3", &result);
     EXPECT_EQ(FS_EXEC_OK, result);
     EXPECT_EQ(shownPath, Shown(seen, idPath));
     const auto written = Reg::Get(RT_HKLM, WOW64_64, hidden, u"Start"), other = Reg::Get(RT_HKLM, WOW64_64, decoy, u"Start");
     ASSERT_TRUE(written && other);
-    EXPECT_EQ((std::vector<std::uint8_t>{start, 0, 0, 0}), written->data);
+    EXPECT_EQ((std::vector<std::uint8_t>{3, 0, 0, 0}), written->data);
     EXPECT_EQ((std::vector<std::uint8_t>{1, 0, 0, 0}), other->data);
   }
 }
@@ -268,7 +213,7 @@ TEST_F(NulNamesTest, ValueInAKeyNamedWithANulIsWrittenAndDeletedInThatKeyOnly) {
     const std::u16string type = view == WOW64_64 ? u"\\HKLM_IFEO64" : u"\\HKLM_IFEO32";
     planted.Text(RT_HKLM, view, decoy, u"Debugger", u"C:\\decoy\\dbg.exe");
     planted.Text(RT_HKLM, view, hidden, u"Debugger", u"C:\\nul\\dbg.exe");
-    ASSERT_EQ(1u, Count(List(type), u"tool^00.exe"));
+    ASSERT_EQ(1u, CountOf(List(type), u"tool^00.exe"));
     EXPECT_EQ("C:\\nul\\dbg.exe", Line(CopyOut(type + u"\\tool^00.exe\\Debugger"), "Current value"));
     // A file copied into the directory writes its value into that key.
     test::Recorded().Reset();
@@ -279,8 +224,8 @@ TEST_F(NulNamesTest, ValueInAKeyNamedWithANulIsWrittenAndDeletedInThatKeyOnly) {
     EXPECT_EQ(KS_TRUE, Delete(type + u"\\tool^00.exe\\Debugger"));
     EXPECT_FALSE(Reg::Get(RT_HKLM, view, hidden, u"Debugger"));
     EXPECT_EQ(std::optional<std::u16string>(u"C:\\decoy\\dbg.exe"), Reg::Text(RT_HKLM, view, decoy, u"Debugger"));
-    EXPECT_EQ(0u, Count(List(type), u"tool^00.exe"));
-    EXPECT_EQ(1u, Count(List(type), u"tool"));
+    EXPECT_EQ(0u, CountOf(List(type), u"tool^00.exe"));
+    EXPECT_EQ(1u, CountOf(List(type), u"tool"));
     planted.Undo();
   }
 }
@@ -294,7 +239,7 @@ TEST_F(NulNamesTest, KeyRestoreBringsBackNamesWithANulAndTakesAwayOthers) {
   ASSERT_EQ(5u, List(u"\\HKCU_RUN64").size());
   {
     auto r = W(u"\\HKCU_RUN64\\.SAVE"), l = W(keyFile);
-    ASSERT_EQ(FS_FILE_OK, Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr));
+    ASSERT_EQ(FS_FILE_OK, Exports().FsGetFileW(r.data(), l.data(), 0, nullptr));
   }
   Reg::DeleteValue(RT_HKCU, WOW64_64, test::kRun, Whole(u"Acc\0Hidden"));
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Acc", u"changed");
@@ -327,7 +272,7 @@ TEST_F(NulNamesTest, AddDialogShowsAndWritesAKeyPathNamedWithANul) {
   ASSERT_EQ(3u, List(u"\\ADDNUL").size());
   auto p = W(u"\\ADDNUL\\.ADD"), verb = W(u"open");
   std::int32_t result = -99;
-  test::Seen seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+  test::Seen seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                                     {Type(idValueName, u"v"), Type(idValue, u"x"), Click(idOK)});
   for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
   EXPECT_EQ(FS_EXEC_OK, result);
@@ -335,7 +280,7 @@ TEST_F(NulNamesTest, AddDialogShowsAndWritesAKeyPathNamedWithANul) {
   EXPECT_EQ(std::optional<std::u16string>(u"x"), Reg::Text(RT_HKCU, WOW64_64, key, u"v"));
 
   // A folder name creates a subkey below that key.
-  seen = test::RunAsUser([&] { result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
+  seen = test::RunAsUser([&] { result = Exports().FsExecuteFileW(nullptr, p.data(), verb.data()); },
                          {Type(idFolderName, u"sub"), test::Snapshot(), Type(idValueName, u"w"), Type(idValue, u"y"),
                           Click(idOK)});
   for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;

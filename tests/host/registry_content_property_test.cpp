@@ -37,7 +37,7 @@ namespace kestrow {
 namespace {
 
 using test::List;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -289,7 +289,7 @@ class RegistryContentProperty : public test::RegistryTest {
       d.directory = e.directory;
       auto r = W(dir + u"\\" + e.name), l = W(local);
       // Each description replaces the last one in the same local file.
-      const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
+      const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
       EXPECT_EQ(FS_FILE_OK, result) << "copying out " << ToUtf8(e.name);
       const std::string text = test::ReadLocal(local).value_or("");
       const auto name = text.find("\r\nValue name: "), value = text.find("\r\nCurrent value: ", name);
@@ -491,7 +491,7 @@ void RegistryContentProperty::RunCase(std::uint64_t seed, std::size_t* plantedCo
     const std::string others = RegistryState(id);
     ASSERT_EQ(1u, expected.erase(d.name));
     auto p = W(d.path);
-    EXPECT_EQ(KS_TRUE, Plugin().FsDeleteFileW(p.data()));
+    EXPECT_EQ(KS_TRUE, Exports().FsDeleteFileW(p.data()));
     const auto now = Values(d.root, d.view, d.key);
     EXPECT_TRUE(expected == now) << "values left: " << now.size() << ", expected " << expected.size();
     EXPECT_TRUE(others == RegistryState(id)) << "a value of another key changed";

@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
 
-using test::Plugin;
+using test::Column;
+using test::Exports;
 using test::Reg;
+using test::SetAttr;
 using Bytes = std::vector<std::uint8_t>;
 
 const char16_t* const kApproved = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved";
@@ -54,12 +55,11 @@ struct Location {
   PLATFORM_TYPE view;
   std::u16string markKey;
 };
-const Location kLocations[] = {
-    {u"HKCU_RUN32", RT_HKCU, WOW64_32, kMarkRun},
-    {u"HKCU_RUN64", RT_HKCU, WOW64_64, kMarkRun},
-    {u"HKLM_RUN32", RT_HKLM, WOW64_32, kMarkRun32},
-    {u"HKLM_RUN64", RT_HKLM, WOW64_64, kMarkRun},
-};
+const Location kUserRun32 = {u"HKCU_RUN32", RT_HKCU, WOW64_32, kMarkRun};
+const Location kUserRun64 = {u"HKCU_RUN64", RT_HKCU, WOW64_64, kMarkRun};
+const Location kMachineRun32 = {u"HKLM_RUN32", RT_HKLM, WOW64_32, kMarkRun32};
+const Location kMachineRun64 = {u"HKLM_RUN64", RT_HKLM, WOW64_64, kMarkRun};
+const Location kLocations[] = {kUserRun32, kUserRun64, kMachineRun32, kMachineRun64};
 
 class StartupMarksTest : public test::RegistryTest {
  protected:
@@ -70,7 +70,7 @@ class StartupMarksTest : public test::RegistryTest {
         Reg::DeleteKey(root, view, kApproved);
         Own(root, view, kApproved);
       }
-    Plugin();
+    Exports();
     test::Recorded().Reset();
   }
 
@@ -79,19 +79,7 @@ class StartupMarksTest : public test::RegistryTest {
   }
   // The attribute word the listing of the location gives the entry; ~0 when it is not listed.
   static std::uint32_t Attributes(const Location& l, const std::u16string& name) {
-    for (const auto& e : test::List(u"\\" + std::u16string(l.typeId)))
-      if (e.name == name) return e.attributes;
-    return ~0u;
-  }
-  static std::string Column(const std::u16string& path, int index) {
-    char buf[256] = {};
-    auto p = test::W(path);
-    const std::int32_t r = Plugin().FsContentGetValueW(p.data(), index, 0, buf, sizeof buf, 0);
-    return r == ft_string ? std::string(buf) : "(result " + std::to_string(r) + ")";
-  }
-  static KS_BOOL SetAttr(const std::u16string& path, std::uint32_t attributes) {
-    auto p = test::W(path);
-    return Plugin().FsSetAttrW(p.data(), static_cast<std::int32_t>(attributes));
+    return test::AttributesOf(u"\\" + std::u16string(l.typeId), name);
   }
 };
 
@@ -135,13 +123,13 @@ TEST_F(StartupMarksTest, MachineMarksBelongToOneViewOnly) {
   // and a mark in the 32-bit view of the registry is no mark at all.
   for (auto view : {WOW64_32, WOW64_64}) Reg::Str(RT_HKLM, view, test::kRun, u"Tool", u"C:\\tool.exe");
   Reg::Set(RT_HKLM, WOW64_64, kMarkRun32, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
-  EXPECT_EQ(kHidden, Attributes(kLocations[2], u"Tool"));
-  EXPECT_EQ(0u, Attributes(kLocations[3], u"Tool"));
+  EXPECT_EQ(kHidden, Attributes(kMachineRun32, u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun64, u"Tool"));
   Reg::DeleteKey(RT_HKLM, WOW64_64, kApproved);
   Reg::Set(RT_HKLM, WOW64_32, kMarkRun, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
   Reg::Set(RT_HKLM, WOW64_32, kMarkRun32, u"Tool", REG_BINARY_, Mark(0x03, kSomeTime));
-  EXPECT_EQ(0u, Attributes(kLocations[2], u"Tool"));
-  EXPECT_EQ(0u, Attributes(kLocations[3], u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun32, u"Tool"));
+  EXPECT_EQ(0u, Attributes(kMachineRun64, u"Tool"));
 }
 
 TEST_F(StartupMarksTest, OnlyATwelveByteBinaryMarkWithAnOddFirstByteSwitchesOff) {
@@ -166,7 +154,7 @@ TEST_F(StartupMarksTest, OnlyATwelveByteBinaryMarkWithAnOddFirstByteSwitchesOff)
       {"a string", REG_SZ_, Reg::Utf16Bytes(u"03"), false, "On"},
       {"12 bytes of REG_NONE", REG_NONE_, Mark(0x03, kSomeTime), false, "On"},
   };
-  const Location& l = kLocations[1];
+  const Location& l = kUserRun64;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   Reg::Str(l.root, l.view, test::kRun, u"Next", u"C:\\next.exe");
   for (const auto& c : cases) {
@@ -237,7 +225,7 @@ TEST_F(StartupMarksTest, HiddenAttributeSwitchesOffAndItsAbsenceOnWritingTheMark
 }
 
 TEST_F(StartupMarksTest, MachineEntryOf32BitViewIsMarkedUnderRun32Only) {
-  const Location& l = kLocations[2];
+  const Location& l = kMachineRun32;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   ASSERT_EQ(0u, Attributes(l, u"Tool"));
   ASSERT_EQ(KS_TRUE, SetAttr(Path(l, u"Tool"), kHidden));
@@ -247,7 +235,7 @@ TEST_F(StartupMarksTest, MachineEntryOf32BitViewIsMarkedUnderRun32Only) {
 }
 
 TEST_F(StartupMarksTest, AnswerNoWritesNothing) {
-  const Location& l = kLocations[0];
+  const Location& l = kUserRun32;
   Reg::Str(l.root, l.view, test::kRun, u"Tool", u"C:\\tool.exe");
   ASSERT_EQ(0u, Attributes(l, u"Tool"));
   test::Recorded().answers = {false};
@@ -267,7 +255,7 @@ TEST_F(StartupMarksTest, EverythingElseRefusesTheAttributeAndWritesNoMark) {
     SCOPED_TRACE(ToUtf8(path));
     EXPECT_EQ(KS_FALSE, SetAttr(path, kHidden));
   }
-  EXPECT_EQ(KS_FALSE, Plugin().FsSetAttrW(nullptr, static_cast<std::int32_t>(kHidden)));
+  EXPECT_EQ(KS_FALSE, Exports().FsSetAttrW(nullptr, static_cast<std::int32_t>(kHidden)));
   EXPECT_TRUE(test::Recorded().requests.empty());
   EXPECT_FALSE(Reg::KeyExists(RT_HKCU, WOW64_64, kApproved));
   // The State column is empty where it means nothing.
@@ -277,10 +265,10 @@ TEST_F(StartupMarksTest, EverythingElseRefusesTheAttributeAndWritesNoMark) {
 
 TEST_F(StartupMarksTest, StateIsTheEighthColumn) {
   char name[64] = {};
-  ASSERT_EQ(ft_string, Plugin().FsContentGetSupportedField(7, name, nullptr, sizeof name));
+  ASSERT_EQ(ft_string, Exports().FsContentGetSupportedField(7, name, nullptr, sizeof name));
   EXPECT_STREQ("State", name);
   // The columns of what an entry starts follow it.
-  ASSERT_EQ(ft_string, Plugin().FsContentGetSupportedField(8, name, nullptr, sizeof name));
+  ASSERT_EQ(ft_string, Exports().FsContentGetSupportedField(8, name, nullptr, sizeof name));
   EXPECT_STREQ("Target", name);
 }
 

@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 #include "support/walks.h"
 
 #ifdef _WIN32
@@ -23,8 +22,9 @@
 namespace kestrow {
 namespace {
 
+using test::Column;
+using test::Exports;
 using test::List;
-using test::Plugin;
 using test::Reg;
 using test::W;
 
@@ -47,21 +47,12 @@ std::uint64_t Now() {
 }
 constexpr std::uint64_t kSecond = 10000000;
 
-std::string Column(const std::u16string& path, int field) {
-  std::vector<char> buf(1024 + 8, 'x');
-  auto p = W(path);
-  const std::int32_t r = Plugin().FsContentGetValueW(p.data(), field, 0, buf.data(), 1024, 0);
-  if (r != ft_string) return "result " + std::to_string(r);
-  EXPECT_EQ('x', buf[1024]);
-  return std::string(buf.data());
-}
-
 // The Changed column: the FILETIME, or 0 with the result noted when it is no date.
 std::uint64_t Changed(const std::u16string& path, std::int32_t* result = nullptr) {
   unsigned char buf[16];
   std::memset(buf, 0xAB, sizeof buf);
   auto p = W(path);
-  const std::int32_t r = Plugin().FsContentGetValueW(p.data(), kChanged, 0, buf, sizeof buf, 0);
+  const std::int32_t r = Exports().FsContentGetValueW(p.data(), kChanged, 0, buf, sizeof buf, 0);
   if (result) *result = r;
   if (r != ft_datetime) return 0;
   EXPECT_EQ(0xAB, buf[8]);  // a FILETIME, nothing after it
@@ -75,7 +66,7 @@ std::uint64_t Changed(const std::u16string& path, std::int32_t* result = nullptr
 std::uint64_t ListedTime(const std::u16string& dir, const std::u16string& name) {
   KsFindDataW fd;
   auto p = W(dir);
-  const KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  const KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
   if (h == KsInvalidHandle()) return 0;
   std::uint64_t time = 0;
   do {
@@ -84,16 +75,15 @@ std::uint64_t ListedTime(const std::u16string& dir, const std::u16string& name) 
     time = t.dwHighDateTime == 0xFFFFFFFFu && t.dwLowDateTime == 0xFFFFFFFEu
                ? ~std::uint64_t(0)
                : std::uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
-  } while (Plugin().FsFindNextW(h, &fd));
-  Plugin().FsFindClose(h);
+  } while (Exports().FsFindNextW(h, &fd));
+  Exports().FsFindClose(h);
   return time;
 }
 
-class TargetColumnsTest : public test::RegistryTest {
+class TargetColumnsTest : public test::FreshPluginTest {
  protected:
   void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
+    test::FreshPluginTest::SetUp();
     Own(RT_HKLM, WOW64_64, kService);
     Own(RT_HKLM, WOW64_64, kEmptyService);
     Own(RT_HKLM, WOW64_64, kMissingService);
@@ -204,7 +194,7 @@ TEST_F(TargetColumnsTest, EachEntryIsResolvedAsItsOwnViewStartsIt) {
                {u"\\HKLM_SERV64\\KestrowTargetSvc", own}};
   for (const auto& c : cases) {
     const std::string target = Column(c.path, kTarget);
-    EXPECT_TRUE(endsWith(target, c.tail)) << test::Utf8Of(c.path) << ": " << target;
+    EXPECT_TRUE(endsWith(target, c.tail)) << ToUtf8(c.path) << ": " << target;
     EXPECT_EQ(std::string::npos, target.find('%')) << target;
     EXPECT_EQ("Missing", Column(c.path, kTargetState));
   }
@@ -249,7 +239,7 @@ TEST_F(TargetColumnsTest, TheTimeAKeyWasWrittenIsTheEntrysDate) {
   // A buffer too small for a FILETIME is left alone.
   unsigned char small[4] = {1, 2, 3, 4};
   auto p = W(u"\\HKCU_RUN64\\Fresh");
-  EXPECT_EQ(ft_datetime, Plugin().FsContentGetValueW(p.data(), kChanged, 0, small, sizeof small, 0));
+  EXPECT_EQ(ft_datetime, Exports().FsContentGetValueW(p.data(), kChanged, 0, small, sizeof small, 0));
   EXPECT_EQ(1, small[0]);
 
   // A later write moves the date of the key's entries on the next listing.
@@ -263,7 +253,7 @@ TEST_F(TargetColumnsTest, TheTimeAKeyWasWrittenIsTheEntrysDate) {
 std::string IconOf(const std::u16string& path) {
   KS_HICON icon = nullptr;
   auto p = W(path);
-  if (Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) != FS_ICON_EXTRACTED_DESTROY || !icon)
+  if (Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) != FS_ICON_EXTRACTED_DESTROY || !icon)
     return {};
 #ifdef _WIN32
   std::string pixels;

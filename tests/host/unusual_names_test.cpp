@@ -11,26 +11,40 @@
 #include "model/names.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "support/helpers.h"
 #include "support/planted_values.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
 
 namespace kestrow {
 namespace {
 
-using test::Click;
+using test::Column;
+using test::Delete;
+using test::Exports;
+using test::Line;
 using test::List;
-using test::Plugin;
 using test::Reg;
-using test::SetText;
+using test::Repeat;
 using test::W;
 
 const std::u16string kServices = test::kServices;
 
-std::u16string Repeat(const std::u16string& s, std::size_t units) {
-  std::u16string out;
-  while (out.size() < units) out += s;
-  out.resize(units);
+// A name as the columns show it in code page 1252. The names here hold ASCII characters and
+// characters beyond 16 bits, which no ANSI code page holds: Windows writes a question mark for
+// each of their two units, the native build's code page one for the pair.
+std::string InCodePage1252(const std::u16string& name) {
+#ifdef _WIN32
+  const std::string beyond16Bits = "??";
+#else
+  const std::string beyond16Bits = "?";
+#endif
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+    EXPECT_TRUE(c < 0x80 || pair) << "a name of another kind: " << ToUtf8(name);
+    if (pair) ++i;
+    out += pair ? beyond16Bits : std::string(1, static_cast<char>(c));
+  }
   return out;
 }
 
@@ -64,41 +78,21 @@ bool CarriesAsFileName(const std::u16string& name) {
   return true;
 }
 
-class UnusualNamesTest : public test::RegistryTest {
+class UnusualNamesTest : public test::HostFolderTest {
  protected:
   void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-    test::SetEnv("COMMANDER_PATH", u"C:\\Commander");
+    test::HostFolderTest::SetUp();
     folder = test::ScratchFolder();
   }
   void TearDown() override {
-    test::SetEnv("COMMANDER_PATH", u"");
     planted.Undo();
-    test::RegistryTest::TearDown();
+    test::HostFolderTest::TearDown();
   }
 
   // The description of an entry copied out to a local file of its listed name (where the local
   // file system takes a name that long).
   std::string CopyOut(const std::u16string& dir, const std::u16string& listed) {
-    const std::u16string local = folder + (listed.size() <= 100 ? listed : u"entry.txt");
-    auto r = W(dir + u"\\" + listed), l = W(local);
-    // A local file of that name may be there from an earlier copy.
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr);
-    if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
-    std::string text = test::ReadLocal(local).value_or("no file");
-    platform::DeleteFileIfExists(local);
-    return text;
-  }
-  static std::string Line(const std::string& description, const std::string& key) {
-    const auto at = description.find("\r\n" + key + ": ");
-    if (at == std::string::npos) return "no line " + key;
-    const auto from = at + key.size() + 4;
-    // The value name may hold line breaks of its own: it runs to the line that follows it.
-    const auto end = description.find(key == "Value name" ? "\r\nCurrent value: " : "\r\n", from);
-    return description.substr(from, end - from);
+    return test::CopiedOut(dir + u"\\" + listed, folder + (listed.size() <= 100 ? listed : u"entry.txt"));
   }
   // The entries of a directory by the real name their description gives.
   std::map<std::u16string, std::u16string> ListedByRealName(const std::u16string& dir) {
@@ -117,40 +111,10 @@ class UnusualNamesTest : public test::RegistryTest {
     }
     return byReal;
   }
-  std::string Column(const std::u16string& path, int index) {
-    std::vector<char> buf(1 << 16, 'x');
-    auto p = W(path);
-    const std::int32_t r =
-        Plugin().FsContentGetValueW(p.data(), index, 0, buf.data(), static_cast<std::int32_t>(buf.size()), 0);
-    if (r != ft_string) return "result " + std::to_string(r);
-    return std::string(buf.data());
-  }
   // Opens the entry, replaces its value in the edit dialog and confirms; the name the dialog shows.
-  std::u16string EditThroughDialog(const std::u16string& path, const std::u16string& value, std::int32_t* result) {
-    auto p = W(path), verb = W(u"open");
-    test::Recorded().answers = {true};
-    const test::Seen seen = test::RunAsUser([&] { *result = Plugin().FsExecuteFileW(nullptr, p.data(), verb.data()); },
-                                            {SetText(idValue, value), Click(idOK)});
-    for (const auto& problem : seen.problems) ADD_FAILURE() << "user: " << problem;
-    auto it = seen.controls.find(idValueName);
-    return it == seen.controls.end() ? u"(no dialog)" : it->second.text;
-  }
-  std::int32_t Put(const std::u16string& local, const std::u16string& remote) {
-    auto l = W(local), r = W(remote);
-    return Plugin().FsPutFileW(l.data(), r.data(), 0);
-  }
-  KS_BOOL Delete(const std::u16string& remote) {
-    auto r = W(remote);
-    return Plugin().FsDeleteFileW(r.data());
-  }
-  static std::optional<std::u16string> Text(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& key,
-                                            const std::u16string& name) {
-    auto v = Reg::Get(root, view, key, name);
-    if (!v) return std::nullopt;
-    std::u16string s;
-    for (std::size_t i = 0; i + 1 < v->data.size(); i += 2) s += char16_t(v->data[i] | (v->data[i + 1] << 8));
-    if (!s.empty() && s.back() == 0) s.pop_back();
-    return s;
+  static std::u16string EditThroughDialog(const std::u16string& path, const std::u16string& value,
+                                          std::int32_t* result) {
+    return test::Shown(test::EditAsUser(path, value, result), idValueName);
   }
 
   test::Planted planted;
@@ -171,11 +135,11 @@ TEST_F(UnusualNamesTest, ValueNamesAreListedReachablyAndPlainOnesUnchanged) {
     const std::u16string path = u"\\HKCU_RUN64\\" + byReal.at(n);
     const std::string text = CopyOut(u"\\HKCU_RUN64", byReal.at(n));
     EXPECT_EQ(ToUtf8(u"v:" + n.substr(0, 40)), Line(text, "Current value"));
-    EXPECT_EQ(platform::ToAnsi(n), Column(path, 5));
-    EXPECT_EQ(platform::ToAnsi(u"v:" + n.substr(0, 40)), Column(path, 6));
+    EXPECT_EQ(InCodePage1252(n), Column(path, 5));
+    EXPECT_EQ(InCodePage1252(u"v:" + n.substr(0, 40)), Column(path, 6));
     KS_HICON icon = nullptr;
     auto p = W(path);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Plugin().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
   }
 }
 
@@ -189,16 +153,16 @@ TEST_F(UnusualNamesTest, EditCopyInAndDeleteActOnTheRealValue) {
     std::int32_t result = -99;
     EXPECT_EQ(n, EditThroughDialog(path, u"edited", &result));
     EXPECT_EQ(FS_EXEC_OK, result);
-    EXPECT_EQ(std::optional<std::u16string>(u"edited"), Text(RT_HKCU, WOW64_64, test::kRun, n));
+    EXPECT_EQ(std::optional<std::u16string>(u"edited"), Reg::Text(RT_HKCU, WOW64_64, test::kRun, n));
 
     // Copying a file in under the listed name and an extension writes over the same value.
     test::Recorded().Reset();
-    EXPECT_EQ(FS_FILE_OK, Put(u"C:\\Tools\\new.exe", path + u".exe"));
-    EXPECT_EQ(std::optional<std::u16string>(u"C:\\Tools\\new.exe"), Text(RT_HKCU, WOW64_64, test::kRun, n));
+    EXPECT_EQ(FS_FILE_OK, test::PutFile(u"C:\\Tools\\new.exe", path + u".exe"));
+    EXPECT_EQ(std::optional<std::u16string>(u"C:\\Tools\\new.exe"), Reg::Text(RT_HKCU, WOW64_64, test::kRun, n));
     ASSERT_EQ(1u, test::Recorded().requests.size());
-    std::u16string quoted = u"'";
-    for (char16_t c : n) quoted += c == u'\'' ? std::u16string(u"''") : std::u16string(1, c);
-    EXPECT_EQ(u"Do you want to write new value " + quoted + u"'?", test::Recorded().requests[0].text);
+    // The name as it is: none of them holds a quote, which the question would double.
+    ASSERT_EQ(std::u16string::npos, n.find(u'\''));
+    EXPECT_EQ(u"Do you want to write new value '" + n + u"'?", test::Recorded().requests[0].text);
   }
   // Deleting each one through its listed name removes that value and no other.
   std::size_t left = names.size();
@@ -236,7 +200,7 @@ TEST_F(UnusualNamesTest, SubkeyDirectoriesAreReachable) {
       const std::u16string sub = dir + std::u16string(u"\\") + byReal.at(s);
       const auto inside = test::Names(List(sub));
       EXPECT_EQ(services ? 5u : 1u, inside.size());
-      EXPECT_EQ(platform::ToAnsi(u"\\" + key + u"\\" + s), Column(sub + (services ? u"\\Start" : u"\\Debugger"), 4));
+      EXPECT_EQ(test::Ascii(u"\\" + key + u"\\" + s), Column(sub + (services ? u"\\Start" : u"\\Debugger"), 4));
       if (services) {
         std::int32_t result = -99;
         EXPECT_EQ(u"Start", EditThroughDialog(sub + u"\\Start", u"4", &result));
@@ -247,9 +211,9 @@ TEST_F(UnusualNamesTest, SubkeyDirectoriesAreReachable) {
       } else {
         // A file copied into the subkey directory writes into that subkey.
         test::Recorded().defaultAnswer = true;
-        EXPECT_EQ(FS_FILE_OK, Put(u"C:\\Tools\\GlobalFlag.exe", sub + u"\\GlobalFlag.exe"));
+        EXPECT_EQ(FS_FILE_OK, test::PutFile(u"C:\\Tools\\GlobalFlag.exe", sub + u"\\GlobalFlag.exe"));
         EXPECT_EQ(std::optional<std::u16string>(u"C:\\Tools\\GlobalFlag.exe"),
-                  Text(RT_HKLM, WOW64_64, key + u"\\" + s, u"GlobalFlag"));
+                  Reg::Text(RT_HKLM, WOW64_64, key + u"\\" + s, u"GlobalFlag"));
         EXPECT_EQ(KS_TRUE, Delete(sub + u"\\Debugger"));
         EXPECT_FALSE(Reg::Get(RT_HKLM, WOW64_64, key + u"\\" + s, u"Debugger"));
       }

@@ -5,26 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "support/helpers.h"
 #include "support/planted_values.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
 
 #ifndef _WIN32
-#include <functional>
-
 #include "registry/memory_registry.h"
 #endif
 
 namespace kestrow {
 namespace {
 
+using test::Line;
 using test::List;
+using test::Lists;
 using test::Names;
-using test::Plugin;
 using test::Reg;
+using test::ScriptPath;
 
 const std::u16string kServices = test::kServices;
 const std::u16string kActiveSetup = u"SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
@@ -38,36 +38,16 @@ std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t first = 1) {
   return b;
 }
 
-class UnusualValuesTest : public test::RegistryTest {
+class UnusualValuesTest : public test::FreshPluginTest {
  protected:
-  void SetUp() override {
-    test::RegistryTest::SetUp();
-    test::ReloadPlugin();
-    test::InitCoreInProcess();
-    test::Recorded().Reset();
-  }
   void TearDown() override {
     platform::DeleteFileIfExists(ScriptPath());
     planted.Undo();
-    test::RegistryTest::TearDown();
+    test::FreshPluginTest::TearDown();
   }
-  static std::u16string ScriptPath() { return test::PluginFolder() + u"startup.kscr"; }
-
-  // The "Current value" line of an entry's description, or a note of why there is none.
+  // The "Current value" of an entry's description, or a note of why there is none.
   static std::string CurrentValue(const std::u16string& path) {
-    const std::u16string local = test::ScratchFolder() + u"entry.txt";
-    auto r = test::W(path), l = test::W(local);
-    const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
-    if (result != FS_FILE_OK) return "copy-out result " + std::to_string(result);
-    const std::string text = test::ReadLocal(local).value_or("");
-    const std::string key = "\r\nCurrent value: ";
-    const auto at = text.find(key);
-    if (at == std::string::npos || text.size() < at + key.size() + 2) return "no value line";
-    return text.substr(at + key.size(), text.size() - at - key.size() - 2);
-  }
-  static bool Lists(const std::u16string& dir, const std::u16string& name) {
-    const auto names = Names(List(dir));
-    return std::find(names.begin(), names.end(), name) != names.end();
+    return Line(test::CopiedOut(path, test::ScratchFolder() + u"entry.txt"), "Current value");
   }
 
   test::Planted planted;
@@ -86,7 +66,11 @@ TEST_F(UnusualValuesTest, OneOddValueHidesNothingElse) {
     std::vector<std::uint8_t> data;
     std::u16string entry;  // the entry that shows it
     std::string shown;     // its current value
+    // What its location needs besides the odd value to list it: a service its Start, a
+    // component its StubPath.
+    std::function<void(test::Planted&)> needs = nullptr;
   };
+  const auto serviceStart = [](test::Planted& p) { p.Dword(RT_HKLM, WOW64_64, kServices + u"\\KsOdd", u"Start", 3); };
   const std::u16string odd = kServices + u"\\KsOdd";
   const std::vector<Case> cases = {
       {"a Start of 8 bytes", RT_HKLM, WOW64_64, odd, u"Start", REG_DWORD_, Bytes(8), u"\\HKLM_SERV64\\KsOdd\\Start", "-1"},
@@ -107,9 +91,9 @@ TEST_F(UnusualValuesTest, OneOddValueHidesNothingElse) {
       {"a Start as a string", RT_HKLM, WOW64_64, odd, u"Start", REG_SZ_, Reg::Utf16Bytes(u"2"),
        u"\\HKLM_SERV64\\KsOdd\\Start", "-1"},
       {"an extra integer of 2 bytes", RT_HKLM, WOW64_64, odd, u"Type", REG_DWORD_, Bytes(2),
-       u"\\HKLM_SERV64\\KsOdd\\Type", "-1"},
+       u"\\HKLM_SERV64\\KsOdd\\Type", "-1", serviceStart},
       {"an extra string as an 8-byte DWORD", RT_HKLM, WOW64_64, odd, u"ImagePath", REG_DWORD_, Bytes(8),
-       u"\\HKLM_SERV64\\KsOdd\\ImagePath", ""},
+       u"\\HKLM_SERV64\\KsOdd\\ImagePath", "", serviceStart},
       {"a Run value as an 8-byte DWORD", RT_HKCU, WOW64_32, test::kRun, u"Odd", REG_DWORD_, Bytes(8),
        u"\\HKCU_RUN32\\Odd", ""},
       {"a named Winlogon value as an 8-byte DWORD", RT_HKLM, WOW64_32, test::kWinlogon, u"UIHost", REG_DWORD_,
@@ -117,15 +101,14 @@ TEST_F(UnusualValuesTest, OneOddValueHidesNothingElse) {
       {"a debugger as a 6-byte DWORD", RT_HKLM, WOW64_32, std::u16string(test::kIfeo) + u"\\ksodd.exe", u"Debugger",
        REG_DWORD_, Bytes(6), u"\\HKLM_IFEO32\\ksodd.exe\\Debugger", ""},
       {"an installed flag of 8 bytes", RT_HKLM, WOW64_32, kActiveSetup + u"\\{KsOdd}", u"IsInstalled", REG_DWORD_,
-       Bytes(8), u"\\HKLM_ACTIVESETUP32\\{KsOdd}\\IsInstalled", "-1"},
+       Bytes(8), u"\\HKLM_ACTIVESETUP32\\{KsOdd}\\IsInstalled", "-1",
+       [](test::Planted& p) { p.Text(RT_HKLM, WOW64_32, kActiveSetup + u"\\{KsOdd}", u"StubPath", u"x"); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     test::Recorded().Reset();
-    // The locations around the odd value: a service that needs its Start, a component its
-    // StubPath; ordinary values read after it.
-    if (c.key == odd && c.name != u"Start") planted.Dword(RT_HKLM, WOW64_64, odd, u"Start", 3);
-    if (c.key.find(u"{KsOdd}") != std::u16string::npos) planted.Text(RT_HKLM, WOW64_32, c.key, u"StubPath", u"x");
+    // The location around the odd value, and ordinary values read after it.
+    if (c.needs) c.needs(planted);
     planted.Value(c.root, c.view, c.key, c.name, c.type, c.data);
     planted.Dword(RT_HKLM, WOW64_64, kServices + u"\\KsPlain", u"Start", 2);
     planted.Text(RT_HKCU, WOW64_64, test::kRun, u"Later", u"C:\\later.exe");
@@ -170,10 +153,12 @@ TEST_F(UnusualValuesTest, LongSubkeyNamesHideNoLaterSubkey) {
   EXPECT_TRUE(Lists(u"\\HKLM_IFEO32", u"zz-after.exe"));
 }
 
-#ifndef _WIN32
 // What only the in-memory registry can do: change under the scanner between the enumeration of a
 // key and the read of what it enumerated.
 TEST_F(UnusualValuesTest, ValuesAndSubkeysChangingUnderTheScanner) {
+#ifdef _WIN32
+  GTEST_SKIP() << test::kNeedsInMemoryRegistry;
+#else
   auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   ASSERT_NE(nullptr, mem);
   const std::u16string run = test::kRun;
@@ -255,8 +240,8 @@ TEST_F(UnusualValuesTest, ValuesAndSubkeysChangingUnderTheScanner) {
                   Names(List(c.dir + u"\\" + svc)));
     }
   }
-}
 #endif
+}
 
 }  // namespace
 }  // namespace kestrow

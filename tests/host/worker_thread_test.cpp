@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "platform/text.h"
+#include "support/helpers.h"
 #include "support/walks.h"
 
 #ifdef _WIN32
@@ -21,7 +21,7 @@ namespace kestrow {
 namespace {
 
 using test::List;
-using test::Plugin;
+using test::Exports;
 using test::Reg;
 using test::W;
 
@@ -58,11 +58,11 @@ MainThread ListAndEdit() {
     auto local = W(u"C:\\Tools\\Added.exe"), added = W(u"\\HKCU_RUN64\\Added.exe");
     auto addedEntry = W(u"\\HKCU_RUN64\\Added"), beta = W(u"\\HKCU_RUN64\\Beta");
     if (round % 2 == 0) {
-      if (Plugin().FsPutFileW(local.data(), added.data(), 0) != FS_FILE_OK) m.wrong.push_back("not written");
-      if (Plugin().FsSetAttrW(beta.data(), KS_FILE_ATTRIBUTE_HIDDEN) != KS_TRUE) m.wrong.push_back("not off");
+      if (Exports().FsPutFileW(local.data(), added.data(), 0) != FS_FILE_OK) m.wrong.push_back("not written");
+      if (Exports().FsSetAttrW(beta.data(), KS_FILE_ATTRIBUTE_HIDDEN) != KS_TRUE) m.wrong.push_back("not off");
     } else {
-      if (Plugin().FsDeleteFileW(addedEntry.data()) != KS_TRUE) m.wrong.push_back("not deleted");
-      if (Plugin().FsSetAttrW(beta.data(), 0) != KS_TRUE) m.wrong.push_back("not on");
+      if (Exports().FsDeleteFileW(addedEntry.data()) != KS_TRUE) m.wrong.push_back("not deleted");
+      if (Exports().FsSetAttrW(beta.data(), 0) != KS_TRUE) m.wrong.push_back("not on");
     }
     m.edits += 2;
   }
@@ -115,25 +115,25 @@ TEST_F(WorkerThreadTest, ColumnsAndIconsFromAWorkerWhileTheMainThreadListsAndEdi
         auto p = W(a.path);
         for (int field = 0; field < kFields; ++field) {
           const std::int32_t r =
-              Plugin().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
+              Exports().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
           ++columnCalls;
           // The date of a command file is empty; every other field of a stable entry is there.
           const std::int32_t expected = field != 12 ? ft_string : a.path.find(u"\\.") != std::u16string::npos
                                                                       ? ft_fieldempty
                                                                       : ft_datetime;
           if (a.value && r != expected)
-            wrong.push_back(test::Utf8Of(a.path) + ": field " + std::to_string(field) + " gave " + std::to_string(r));
+            wrong.push_back(ToUtf8(a.path) + ": field " + std::to_string(field) + " gave " + std::to_string(r));
           if (a.value && r == ft_string && field == kValueField && std::string(value.data()) != a.value)
-            wrong.push_back(test::Utf8Of(a.path) + ": value " + value.data());
+            wrong.push_back(ToUtf8(a.path) + ": value " + value.data());
           if (a.state && r == ft_string && field == kTargetStateField && std::string(value.data()) != a.state)
-            wrong.push_back(test::Utf8Of(a.path) + ": target state " + value.data());
+            wrong.push_back(ToUtf8(a.path) + ": target state " + value.data());
         }
         KS_HICON icon = nullptr;
         const std::int32_t r =
-            Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
+            Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon);
         ++iconCalls;
         if (r == FS_ICON_EXTRACTED_DESTROY) Release(icon);
-        if (a.icon >= 0 && r != a.icon) wrong.push_back(test::Utf8Of(a.path) + ": icon result " + std::to_string(r));
+        if (a.icon >= 0 && r != a.icon) wrong.push_back(ToUtf8(a.path) + ": icon result " + std::to_string(r));
       }
       if (wrong.size() > 20) break;
     }
@@ -168,7 +168,7 @@ TEST_F(WorkerThreadTest, AWalkOnAnotherThreadWhileTheMainThreadListsAndEdits) {
       const auto it = walked.dirs.find(u"\\HKLM_SERV64\\KestrowWorkerSvc");
       if (it == walked.dirs.end() || it->second.size() != 5) wrong.push_back("the service's entries are not all there");
       auto r = W(u"\\HKLM_SERV64\\KestrowWorkerSvc\\Start"), l = W(local);
-      if (Plugin().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
+      if (Exports().FsGetFileW(r.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) != FS_FILE_OK)
         wrong.push_back("not copied out");
       ++walks;
     }

@@ -276,8 +276,9 @@ TEST_F(TreeTest, ASealedTreeAnswersEveryLookupAsTheUnsealedOne) {
 
 TEST(SentrelFlags, StartAtTheirDefaults) {
   TSentrel s;
-  EXPECT_TRUE(s.fConfirmChange && s.fConfirmDelete && s.fConfirmAdd && s.fConfirmRestore);
-  EXPECT_FALSE(s.fCanCreateKey || s.fDebugStrings);
+  const TSettings f = s.Settings;
+  EXPECT_TRUE(f.fConfirmChange && f.fConfirmDelete && f.fConfirmAdd && f.fConfirmRestore);
+  EXPECT_FALSE(f.fCanCreateKey || f.fDebugStrings);
   EXPECT_TRUE(s.Tree()->Memory.empty());
   EXPECT_TRUE(s.Tree()->ItemTypes.empty());
   EXPECT_EQ(0u, s.Writes());

@@ -6,8 +6,7 @@
 #include "model/sentrel.h"
 #include "registry/memory_registry.h"
 #include "host/plugin.h"
-#include "support/plugin_under_test.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
@@ -111,7 +110,7 @@ TEST_F(ValueEditTest, StringWritesKeepOrSetTheExpandableType) {
   for (const auto& c : cases) {
     test::Recorded().Reset();
     test::Recorded().defaultAnswer = false;  // the answer changes nothing
-    s.fDebugStrings = c.debug;
+    s.Settings.Update([&](TSettings& f) { f.fDebugStrings = c.debug; });
     ASSERT_TRUE(s.ApplyNewValue(Item(c.vt, c.name), TValue::Text(u"C:\\x"), false));
     auto v = Stored(c.name);
     ASSERT_TRUE(v);
@@ -157,7 +156,9 @@ TEST_F(ValueEditTest, DeletionOfOptionalAndRequiredValues) {
 }
 
 TEST_F(ValueEditTest, KeyWithoutWriteRightsWritesNothing) {
-  if (!InMemory()) GTEST_SKIP() << "Wine runs every process elevated";
+  if (!InMemory())
+    GTEST_SKIP() << "needs a key without write rights, which only the in-memory registry gives: under Wine every "
+                    "process runs elevated and may write every key";
   auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"v", u"old");
   mem->Find(HKEY_CURRENT_USER_, test::kRun, KEY_WOW64_64KEY_)->writable = false;
@@ -167,7 +168,7 @@ TEST_F(ValueEditTest, KeyWithoutWriteRightsWritesNothing) {
 }
 
 TEST_F(ValueEditTest, AWriteRefusedAfterTheOpenRaises) {
-  if (!InMemory()) GTEST_SKIP() << "needs the in-memory registry";
+  if (!InMemory()) GTEST_SKIP() << test::kNeedsInMemoryRegistry;
   auto* mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   Reg::CreateKey(RT_HKCU, WOW64_64, test::kRun);
   mem->hook = [](RegOp op, const std::u16string&) { return op == RegOp::Set ? RS_ACCESS_DENIED : RS_OK; };

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "platform/errors.h"
-#include "model/sentrel.h"
+#include "model/scanners.h"
 #include "registry/memory_registry.h"
 #include "model/type_registry.h"
 #include "registry/registry_ex.h"
-#include "support/registry_fixture.h"
+#include "support/helpers.h"
 
 namespace kestrow {
 namespace {
@@ -255,7 +255,7 @@ TEST_F(RegistryExTest, ReadValueRulesByValueType) {
   for (const auto& c : cases) {
     mi.ItemType.ValueType = c.type;
     mi.ValueName = c.name;
-    EXPECT_EQ(c.expected, TSentrel::RegReadValue(*r, mi)) << int(c.type);
+    EXPECT_EQ(c.expected, TScanners::RegReadValue(*r, mi)) << int(c.type);
   }
 }
 
@@ -271,7 +271,7 @@ class MemoryRegistryFaults : public test::RegistryTest {
  protected:
   void SetUp() override {
     test::RegistryTest::SetUp();
-    if (!InMemory()) GTEST_SKIP() << "needs the in-memory registry";
+    if (!InMemory()) GTEST_SKIP() << test::kNeedsInMemoryRegistry;
     mem = dynamic_cast<MemoryRegistry*>(&CurrentRegistry());
   }
   MemoryRegistry* mem = nullptr;

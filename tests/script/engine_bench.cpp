@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "program_folder.h"
 #include "script/engine_library.h"
 
 #ifdef _WIN32
@@ -17,20 +18,7 @@
 
 namespace {
 
-std::u16string ProgramFolder() {
-#ifdef _WIN32
-  wchar_t buf[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-  std::u16string path(reinterpret_cast<const char16_t*>(buf), n);
-  return path.substr(0, path.find_last_of(u"\\/"));
-#else
-  char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string path(buf, n > 0 ? std::size_t(n) : 0);
-  path = path.substr(0, path.find_last_of('/'));
-  return std::u16string(path.begin(), path.end());
-#endif
-}
+using kestrow::test::ProgramFolder;
 
 long g_calls = 0;
 long g_polls = 0;

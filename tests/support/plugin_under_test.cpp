@@ -30,23 +30,6 @@ std::u16string g_folder;
 std::u16string g_ownFolder;  // the folder of the first load
 bool g_engineCopied = false;
 
-std::u16string FromW(const KS_WCHAR* s) {
-  std::u16string out;
-  while (s && *s) out += static_cast<char16_t>(*s++);
-  return out;
-}
-
-KS_BOOL KS_STDCALL RequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*, std::int32_t) {
-  return RecordRequest(type, title, text);
-}
-
-void KS_STDCALL LogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
-  g_callbacks.logs.push_back(FromW(text));
-  g_callbacks.logTypes.push_back(type);
-}
-
-std::int32_t KS_STDCALL ProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
-
 #ifndef _WIN32
 // The plugin's temporary folder is $TMPDIR. A build tree under /tmp would put the folders the
 // tests use as "outside the temporary folder" inside it, so every test process gets a temporary
@@ -189,11 +172,23 @@ void Unload() { kestrow::Plugin().End(); }
 #endif
 }  // namespace
 
-PluginApi& Plugin() {
+KS_BOOL KS_STDCALL RecordingRequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*,
+                                     std::int32_t) {
+  return RecordRequest(type, title, text);
+}
+
+void KS_STDCALL RecordingLogW(std::int32_t, std::int32_t type, KS_WCHAR* text) {
+  g_callbacks.logs.push_back(FromHost(text));
+  g_callbacks.logTypes.push_back(type);
+}
+
+std::int32_t KS_STDCALL NoProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t) { return 0; }
+
+PluginApi& Exports() {
   if (!g_loaded) {
     Load();
     g_loaded = true;
-    g_api.FsInitW(7, &ProgressW, &LogW, &RequestW);
+    g_api.FsInitW(7, &NoProgressW, &RecordingLogW, &RecordingRequestW);
   }
   return g_api;
 }
@@ -205,15 +200,15 @@ void UnloadPlugin() {
 
 void ReloadPlugin() {
   UnloadPlugin();
-  Plugin();
+  Exports();
 }
 
 void ReloadPluginFrom(const std::u16string& folder) {
-  Plugin();
+  Exports();
   UnloadPlugin();
   g_folder = folder;
   g_engineCopied = false;
-  Plugin();
+  Exports();
 }
 
 void UseOwnFolder() {
@@ -221,7 +216,7 @@ void UseOwnFolder() {
   UnloadPlugin();
   g_folder = g_ownFolder;
   g_engineCopied = true;
-  Plugin();
+  Exports();
 }
 
 std::u16string LongFolder(std::size_t length) {
@@ -241,7 +236,7 @@ std::u16string LongFolder(std::size_t length) {
 }
 
 std::u16string PluginFolder() {
-  Plugin();
+  Exports();
   return g_folder;
 }
 
@@ -284,7 +279,7 @@ std::vector<std::u16string> FilesIn(const std::u16string& folder) {
 Callbacks& Recorded() { return g_callbacks; }
 
 KS_BOOL RecordRequest(std::int32_t type, const KS_WCHAR* title, const KS_WCHAR* text) {
-  g_callbacks.requests.push_back({type, FromW(title), FromW(text)});
+  g_callbacks.requests.push_back({type, FromHost(title), FromHost(text)});
   static bool listing = false;
   if (!g_callbacks.listDuringRequests.empty() && !listing) {
     listing = true;
@@ -313,9 +308,7 @@ void SetEnv(const char* name, const std::u16string& value) {
 }
 
 void InitCoreInProcess() {
-  kestrow::Plugin().PluginNumber = 7;
-  kestrow::Plugin().RequestProcW = &RequestW;
-  kestrow::Plugin().LogProcW = &LogW;
+  kestrow::Plugin().InitW(7, nullptr, &RecordingLogW, &RecordingRequestW);
   if (kestrow::Plugin().TempPath.Get().empty()) kestrow::Plugin().TempPath = platform::SystemTempPath();
 }
 
@@ -325,17 +318,24 @@ std::vector<KS_WCHAR> W(const std::u16string& s) {
   return b;
 }
 
+std::u16string FromHost(const KS_WCHAR* s, std::size_t max) {
+  std::u16string out;
+  for (std::size_t i = 0; s && i < max && s[i]; ++i) out += static_cast<char16_t>(s[i]);
+  return out;
+}
+
 std::vector<Entry> List(const std::u16string& path, bool* ok) {
   std::vector<Entry> out;
   KsFindDataW fd;
   auto p = W(path);
-  KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
   if (ok) *ok = h != KsInvalidHandle();
   if (h == KsInvalidHandle()) return out;
   do {
-    out.push_back({FromW(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0, fd.dwFileAttributes});
-  } while (Plugin().FsFindNextW(h, &fd));
-  Plugin().FsFindClose(h);
+    out.push_back(
+        {FromHost(fd.cFileName), (fd.dwFileAttributes & KS_FILE_ATTRIBUTE_DIRECTORY) != 0, fd.dwFileAttributes});
+  } while (Exports().FsFindNextW(h, &fd));
+  Exports().FsFindClose(h);
   return out;
 }
 

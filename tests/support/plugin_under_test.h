@@ -35,8 +35,9 @@ struct PluginApi {
   KS_BOOL(KS_STDCALL* FsContentGetDefaultView)(char*, char*, char*, char*, std::int32_t) = nullptr;
 };
 
-// Loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
-PluginApi& Plugin();
+// The table of the plugin's exports, as the host finds them (not the library's own plugin object):
+// loads the plugin when it is not loaded yet, and initialises it with the recording callbacks.
+PluginApi& Exports();
 // Unloads and loads the plugin again: a fresh central object with default flags.
 void ReloadPlugin();
 void UnloadPlugin();
@@ -90,6 +91,11 @@ struct Callbacks {
 Callbacks& Recorded();
 // Records a request the plugin made through the host's request callback and gives the answer.
 KS_BOOL RecordRequest(std::int32_t type, const KS_WCHAR* title, const KS_WCHAR* text);
+// The host's callbacks that record into Recorded(), and one that reports no progress.
+KS_BOOL KS_STDCALL RecordingRequestW(std::int32_t, std::int32_t type, KS_WCHAR* title, KS_WCHAR* text, KS_WCHAR*,
+                                     std::int32_t);
+void KS_STDCALL RecordingLogW(std::int32_t, std::int32_t type, KS_WCHAR* text);
+std::int32_t KS_STDCALL NoProgressW(std::int32_t, KS_WCHAR*, KS_WCHAR*, std::int32_t);
 
 // Points this process's own copy of the core (the one the tests call directly) at the recording
 // callbacks, so questions asked below the exports are recorded too.
@@ -100,5 +106,7 @@ void SetEnv(const char* name, const std::u16string& value);
 
 // Host-character buffer for passing text into an export.
 std::vector<KS_WCHAR> W(const std::u16string& s);
+// A text of host characters, from an export or a callback, up to its NUL or up to max units.
+std::u16string FromHost(const KS_WCHAR* s, std::size_t max = std::u16string::npos);
 
 }  // namespace kestrow::test

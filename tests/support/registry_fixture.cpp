@@ -17,25 +17,13 @@ bool Counted(const std::u16string& path, const std::u16string& name = std::u16st
 }
 #endif
 
-class OpenKey {
- public:
-  OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create,
-          std::uint32_t rights = KEY_ALL_ACCESS_) {
-    RegBackend& r = CurrentRegistry();
-    const std::uint32_t sam = rights | ViewMask(view);
-    status_ = create ? r.CreateKey(RootOf(root), path, sam, &h_)
-                     : r.OpenKey(RootOf(root), path, sam, &h_);
-  }
-  ~OpenKey() {
-    if (ok()) CurrentRegistry().CloseKey(h_);
-  }
-  bool ok() const { return status_ == RS_OK; }
-  RegHandle get() const { return h_; }
-
- private:
-  RegHandle h_ = 0;
-  std::int32_t status_;
-};
+// The key at the path, opened (or created) in the view through the backend under test.
+TRegKey OpenKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, bool create,
+                std::uint32_t rights = KEY_ALL_ACCESS_) {
+  RegBackend& r = CurrentRegistry();
+  const std::uint32_t sam = rights | ViewMask(view);
+  return create ? TRegKey::Create(r, RootOf(root), path, sam) : TRegKey::Open(r, RootOf(root), path, sam);
+}
 }  // namespace
 
 std::vector<std::uint8_t> Reg::Utf16Bytes(const std::u16string& s, bool withNul) {
@@ -59,9 +47,9 @@ void Reg::Set(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, c
     return;
   }
 #endif
-  OpenKey k(root, view, path, true);
-  ASSERT_TRUE(k.ok());
-  ASSERT_EQ(RS_OK, CurrentRegistry().SetValue(k.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())));
+  const TRegKey k = OpenKey(root, view, path, true);
+  ASSERT_TRUE(k);
+  ASSERT_EQ(RS_OK, CurrentRegistry().SetValue(k.Get(), name, type, data.data(), static_cast<std::uint32_t>(data.size())));
 }
 
 void Reg::Str(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path, const std::u16string& name,
@@ -87,8 +75,7 @@ void Reg::CreateKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& p
     return;
   }
 #endif
-  OpenKey k(root, view, path, true);
-  ASSERT_TRUE(k.ok());
+  ASSERT_TRUE(OpenKey(root, view, path, true));
 }
 
 void Reg::DeleteKey(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
@@ -104,15 +91,15 @@ bool Reg::DeleteValue(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string&
 #ifdef _WIN32
   if (Counted(path, name)) return counted::DeleteValue(root, view, path, name) == 0;
 #endif
-  OpenKey k(root, view, path, false);
-  return k.ok() && CurrentRegistry().DeleteValue(k.get(), name) == RS_OK;
+  const TRegKey k = OpenKey(root, view, path, false);
+  return k && CurrentRegistry().DeleteValue(k.Get(), name) == RS_OK;
 }
 
 bool Reg::KeyExists(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path) {
 #ifdef _WIN32
   if (Counted(path)) return counted::KeyExists(root, view, path);
 #endif
-  return OpenKey(root, view, path, false, KEY_READ_).ok();
+  return bool(OpenKey(root, view, path, false, KEY_READ_));
 }
 
 std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std::u16string& path,
@@ -120,13 +107,13 @@ std::optional<RawValue> Reg::Get(ROOT_TYPES root, PLATFORM_TYPE view, const std:
 #ifdef _WIN32
   if (Counted(path, name)) return counted::Get(root, view, path, name);
 #endif
-  OpenKey k(root, view, path, false, KEY_READ_);
-  if (!k.ok()) return std::nullopt;
+  const TRegKey k = OpenKey(root, view, path, false, KEY_READ_);
+  if (!k) return std::nullopt;
   RawValue v;
   std::uint32_t size = 0;
-  if (CurrentRegistry().QueryValue(k.get(), name, &v.type, nullptr, &size) != RS_OK) return std::nullopt;
+  if (CurrentRegistry().QueryValue(k.Get(), name, &v.type, nullptr, &size) != RS_OK) return std::nullopt;
   v.data.resize(size);
-  if (size && CurrentRegistry().QueryValue(k.get(), name, &v.type, v.data.data(), &size) != RS_OK) return std::nullopt;
+  if (size && CurrentRegistry().QueryValue(k.Get(), name, &v.type, v.data.data(), &size) != RS_OK) return std::nullopt;
   return v;
 }
 
@@ -146,10 +133,10 @@ std::vector<std::u16string> Reg::ValueNames(ROOT_TYPES root, PLATFORM_TYPE view,
   if (Counted(path)) return counted::ValueNames(root, view, path);
 #endif
   std::vector<std::u16string> names;
-  OpenKey k(root, view, path, false, KEY_READ_);
-  if (!k.ok()) return names;
+  const TRegKey k = OpenKey(root, view, path, false, KEY_READ_);
+  if (!k) return names;
   std::u16string n;
-  for (std::uint32_t i = 0; CurrentRegistry().EnumValue(k.get(), i, &n) == RS_OK; ++i) names.push_back(n);
+  for (std::uint32_t i = 0; CurrentRegistry().EnumValue(k.Get(), i, &n) == RS_OK; ++i) names.push_back(n);
   return names;
 }
 
@@ -158,10 +145,10 @@ std::vector<std::u16string> Reg::SubkeyNames(ROOT_TYPES root, PLATFORM_TYPE view
   if (Counted(path)) return counted::SubkeyNames(root, view, path);
 #endif
   std::vector<std::u16string> names;
-  OpenKey k(root, view, path, false, KEY_READ_);
-  if (!k.ok()) return names;
+  const TRegKey k = OpenKey(root, view, path, false, KEY_READ_);
+  if (!k) return names;
   std::u16string n;
-  for (std::uint32_t i = 0; CurrentRegistry().EnumKey(k.get(), i, &n) == RS_OK; ++i) names.push_back(n);
+  for (std::uint32_t i = 0; CurrentRegistry().EnumKey(k.Get(), i, &n) == RS_OK; ++i) names.push_back(n);
   return names;
 }
 

@@ -11,6 +11,7 @@
 
 #include "model/item_types.h"
 #include "registry/reg_backend.h"
+#include "registry/registry_override.h"
 
 namespace kestrow::test {
 

@@ -11,7 +11,7 @@ bool IsFile(const Entry& e) { return !e.directory; }
 void Flat(const std::u16string& dir, Walked& w) {
   bool ok = false;
   const auto entries = List(dir, &ok);
-  if (!ok) w.problems.push_back("not listed: " + Utf8Of(dir));
+  if (!ok) w.problems.push_back("not listed: " + ToUtf8(dir));
   w.dirs[dir] = entries;
   for (const auto& e : entries) {
     if (IsFile(e)) ++w.files;
@@ -22,7 +22,7 @@ void Flat(const std::u16string& dir, Walked& w) {
 void CopyOut(const std::u16string& remote, const std::u16string& folder, Walked& w) {
   const std::u16string local = folder + u"f" + FromUtf8(std::to_string(w.files)) + u".txt";
   auto r = W(remote), l = W(local);
-  const std::int32_t result = Plugin().FsGetFileW(r.data(), l.data(), 0, nullptr);
+  const std::int32_t result = Exports().FsGetFileW(r.data(), l.data(), 0, nullptr);
   // ".SAVE" saves the type's key, which cannot be saved where it does not exist.
   const bool save = remote.size() >= 6 && remote.compare(remote.size() - 6, 6, u"\\.SAVE") == 0;
   if (save && result == FS_FILE_NOTFOUND && !ReadLocal(local)) {
@@ -31,7 +31,7 @@ void CopyOut(const std::u16string& remote, const std::u16string& folder, Walked&
   }
   const auto bytes = ReadLocal(local);
   if (result != FS_FILE_OK || !bytes || bytes->empty()) {
-    w.problems.push_back("not copied out: " + Utf8Of(remote) + " (" + std::to_string(result) + ")");
+    w.problems.push_back("not copied out: " + ToUtf8(remote) + " (" + std::to_string(result) + ")");
     return;
   }
   ++w.copied;
@@ -40,15 +40,15 @@ void CopyOut(const std::u16string& remote, const std::u16string& folder, Walked&
 
 void Nested(const std::u16string& dir, const std::u16string& folder, Walked& w) {
   if (w.dirs.count(dir)) {
-    w.problems.push_back("reached twice: " + Utf8Of(dir));
+    w.problems.push_back("reached twice: " + ToUtf8(dir));
     return;
   }
   std::vector<Entry>& entries = w.dirs[dir];
   KsFindDataW fd;
   auto p = W(dir);
-  KS_HANDLE h = Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = Exports().FsFindFirstW(p.data(), &fd);
   if (h == KsInvalidHandle()) {
-    w.problems.push_back("not listed: " + Utf8Of(dir));
+    w.problems.push_back("not listed: " + ToUtf8(dir));
     return;
   }
   do {
@@ -60,8 +60,8 @@ void Nested(const std::u16string& dir, const std::u16string& folder, Walked& w) 
     } else if (e.name != u".") {
       Nested(Join(dir, e.name), folder, w);
     }
-  } while (Plugin().FsFindNextW(h, &fd));
-  Plugin().FsFindClose(h);
+  } while (Exports().FsFindNextW(h, &fd));
+  Exports().FsFindClose(h);
 }
 
 }  // namespace
@@ -70,13 +70,7 @@ std::u16string Join(const std::u16string& dir, const std::u16string& name) {
   return dir == u"\\" ? dir + name : dir + u"\\" + name;
 }
 
-std::u16string NameOf(const KsFindDataW& fd) {
-  std::u16string name;
-  for (std::size_t i = 0; i < KS_MAX_PATH && fd.cFileName[i]; ++i) name += static_cast<char16_t>(fd.cFileName[i]);
-  return name;
-}
-
-std::string Utf8Of(const std::u16string& s) { return ToUtf8(s); }
+std::u16string NameOf(const KsFindDataW& fd) { return FromHost(fd.cFileName, KS_MAX_PATH); }
 
 Walked WalkFlat(const std::u16string& dir) {
   Walked w;

@@ -25,7 +25,6 @@ struct Walked {
 std::u16string Join(const std::u16string& dir, const std::u16string& name);
 // The name a find-data record holds.
 std::u16string NameOf(const KsFindDataW& fd);
-std::string Utf8Of(const std::u16string& s);
 
 // Each directory listed to its end and its search closed before its subdirectories are listed.
 Walked WalkFlat(const std::u16string& dir);

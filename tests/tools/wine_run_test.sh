@@ -6,17 +6,7 @@
 set -uo pipefail
 src="$1"; exe32="$2"
 source "$src/tools/win32-support.sh"
-failures=0
-passed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then
-    echo "ok: $1"
-    passed=$((passed + 1))
-  else
-    echo "FAILED: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 exe64=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cmd.exe
 check "the 32-bit test program is x86" 014c "$(kestrow_pe_machine "$exe32")"

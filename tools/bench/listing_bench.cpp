@@ -111,8 +111,8 @@ std::size_t Floor(bool servicesOnly) {
   return touched;
 }
 
-// The floor with the calls the scanners make, through the registry object: a key-exists test and a
-// read-only open per key, and per value the existence test, the type, the size and the data.
+// The floor with the calls the scanners make, through the registry object: a read-only open per
+// key, and per value the existence test, the type, the size and the data.
 std::size_t SameCallsFloor() {
   std::size_t touched = 0;
   for (const auto& b : BuiltinTypes()) {
@@ -124,7 +124,7 @@ std::size_t SameCallsFloor() {
       if (vt != VAL_INTEGER && (t == rdString || t == rdExpandString)) reg->ReadString(name);
       ++touched;
     };
-    if (!(reg->KeyExists(b.type.DefAddr) && reg->OpenKeyReadOnly(b.type.DefAddr))) continue;
+    if (!reg->OpenKeyReadOnly(b.type.DefAddr)) continue;
     if (b.shown == TBuiltinType::ByNames) {
       for (const auto& n : b.names) read(n, b.type.ValueType);
     } else if (b.shown == TBuiltinType::AllValues) {
@@ -161,7 +161,7 @@ struct Reached {
 void Walk(const std::u16string& dir, const std::u16string& local, Reached& r) {
   KsFindDataW fd;
   auto p = test::W(dir);
-  KS_HANDLE h = test::Plugin().FsFindFirstW(p.data(), &fd);
+  KS_HANDLE h = test::Exports().FsFindFirstW(p.data(), &fd);
   if (h == KsInvalidHandle()) return;
   ++r.directories;
   do {
@@ -174,9 +174,9 @@ void Walk(const std::u16string& dir, const std::u16string& local, Reached& r) {
     }
     ++r.files;
     auto remote = test::W(path), l = test::W(local);
-    if (test::Plugin().FsGetFileW(remote.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) == FS_FILE_OK) ++r.copied;
-  } while (test::Plugin().FsFindNextW(h, &fd));
-  test::Plugin().FsFindClose(h);
+    if (test::Exports().FsGetFileW(remote.data(), l.data(), FS_COPYFLAGS_OVERWRITE, nullptr) == FS_FILE_OK) ++r.copied;
+  } while (test::Exports().FsFindNextW(h, &fd));
+  test::Exports().FsFindClose(h);
 }
 
 // Lists the directory, then asks every entry's Target, Target state and Publisher and its icon;
@@ -188,9 +188,9 @@ std::size_t ListAndAsk(const std::u16string& dir) {
     if (e.name == u".") continue;
     auto p = test::W(test::Join(dir, e.name));
     for (int field : {8, 9, 10})
-      test::Plugin().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
+      test::Exports().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
     KS_HICON icon = nullptr;
-    if (test::Plugin().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) == FS_ICON_EXTRACTED_DESTROY) {
+    if (test::Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) == FS_ICON_EXTRACTED_DESTROY) {
 #ifdef _WIN32
       DestroyIcon(static_cast<HICON>(icon));
 #endif
