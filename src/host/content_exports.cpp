@@ -60,6 +60,7 @@ std::int32_t TPlugin::ExtractCustomIcon(const KS_WCHAR* RemoteName, std::int32_t
   const char16_t* resource = nullptr;
   // An entry, or a subkey directory, whose target is missing has an icon of its own.
   const bool entry = node->ElementType == ELT_ITEM || (node->ElementType == ELT_DIRECTORY && node->Parent);
+  if (entry && !(ExtractFlags & FS_ICONFLAG_BACKGROUND) && !tree->Targets().Known(*node)) return FS_ICON_DELAYED;
   if (entry && tree->Targets().Of(*tree, *node)->Missing()) {
     resource = u"MISSING";
   } else if (node->ElementType == ELT_ITEM) {
@@ -92,7 +93,7 @@ std::int32_t TPlugin::ContentGetSupportedField(std::int32_t FieldIndex, char* Fi
 }
 
 std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t FieldIndex, void* FieldValue,
-                                      std::int32_t maxlen) {
+                                      std::int32_t maxlen, std::int32_t flags) {
   TSentrel* s = Sentrel.get();
   if (!s || !FileName) return ft_fileerror;
   const TTree tree = s->Tree();
@@ -106,6 +107,10 @@ std::int32_t TPlugin::ContentGetValue(const KS_WCHAR* FileName, std::int32_t Fie
       std::memcpy(FieldValue, &time, sizeof time);
     }
     return ft_datetime;
+  }
+  if (FieldIndex >= kFirstTargetField && (flags & CONTENT_DELAYIFSLOW) && !tree->Targets().Known(*node)) {
+    if (FieldValue && maxlen > 0) static_cast<char*>(FieldValue)[0] = '\0';
+    return ft_delayed;
   }
   if (FieldValue && maxlen > 0) {
     const std::string ansi = platform::AnsiPrefix(platform::ToAnsi(FieldText(*tree, *node, FieldIndex)),

@@ -90,8 +90,9 @@ KS_EXPORT std::int32_t KS_STDCALL FsContentGetSupportedField(std::int32_t FieldI
 }
 
 KS_EXPORT std::int32_t KS_STDCALL FsContentGetValueW(KS_WCHAR* FileName, std::int32_t FieldIndex, std::int32_t,
-                                                     void* FieldValue, std::int32_t maxlen, std::int32_t) {
-  return Guarded(ft_fileerror, [&] { return Plugin().ContentGetValue(FileName, FieldIndex, FieldValue, maxlen); });
+                                                     void* FieldValue, std::int32_t maxlen, std::int32_t flags) {
+  return Guarded(ft_fileerror,
+                 [&] { return Plugin().ContentGetValue(FileName, FieldIndex, FieldValue, maxlen, flags); });
 }
 
 KS_EXPORT KS_BOOL KS_STDCALL FsContentGetDefaultViewW(KS_WCHAR* ViewContents, KS_WCHAR* ViewHeaders,

@@ -114,6 +114,8 @@ inline constexpr std::int32_t FS_EXEC_YOURSELF = -1;
 
 inline constexpr std::int32_t FS_ICON_USEDEFAULT = 0;
 inline constexpr std::int32_t FS_ICON_EXTRACTED_DESTROY = 2;
+// The icon takes time: the host asks again from a background thread (FS_ICONFLAG_BACKGROUND).
+inline constexpr std::int32_t FS_ICON_DELAYED = 3;
 // In the extract flags: the host wants the small icon.
 inline constexpr std::int32_t FS_ICONFLAG_SMALL = 1;
 // In the extract flags: the host asks from a background thread.
@@ -133,6 +135,10 @@ inline constexpr std::int32_t RT_MsgYesNo = 9;
 inline constexpr std::int32_t MSGTYPE_IMPORTANTERROR = 6;
 
 inline constexpr std::int32_t ft_nomorefields = 0;
+// The value takes time: the host asks again from a background thread, without CONTENT_DELAYIFSLOW.
+inline constexpr std::int32_t ft_delayed = 0;
+// In the content flags: the host would rather show the value later than wait for it now.
+inline constexpr std::int32_t CONTENT_DELAYIFSLOW = 1;
 inline constexpr std::int32_t ft_string = 8;
 // A FILETIME in UTC.
 inline constexpr std::int32_t ft_datetime = 10;

@@ -41,10 +41,14 @@ class TPlugin final : public TUserMessages {
   KS_BOOL Delete(const KS_WCHAR* remoteName);
   // The hidden attribute switches an entry of a Run location off, its absence on.
   KS_BOOL SetAttr(const KS_WCHAR* remoteName, std::int32_t newAttr);
+  // Without FS_ICONFLAG_BACKGROUND, an entry whose target is not worked out yet is left to the
+  // host's background thread (FS_ICON_DELAYED): the listing's own thread touches no files.
   std::int32_t ExtractCustomIcon(const KS_WCHAR* remoteName, std::int32_t extractFlags, KS_HICON* icon);
   std::int32_t ContentGetSupportedField(std::int32_t fieldIndex, char* fieldName, std::int32_t maxlen) const;
+  // With CONTENT_DELAYIFSLOW, a field of what the entry starts that is not worked out yet is
+  // left to the host's background thread (ft_delayed).
   std::int32_t ContentGetValue(const KS_WCHAR* fileName, std::int32_t fieldIndex, void* fieldValue,
-                               std::int32_t maxlen);
+                               std::int32_t maxlen, std::int32_t flags = 0);
   // The default column view, in the host's characters and in ANSI.
   KS_BOOL ContentGetDefaultView(KS_WCHAR* contents, KS_WCHAR* headers, KS_WCHAR* widths, KS_WCHAR* options,
                                 std::int32_t maxlen) const;

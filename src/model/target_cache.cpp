@@ -120,6 +120,11 @@ std::shared_ptr<const TNodeTargets> TTargetCache::Work(const TItemTree& tree, co
   return result;
 }
 
+bool TTargetCache::Known(const TMemItem& node) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return nodes_.count(&node) != 0;
+}
+
 std::shared_ptr<const TNodeTargets> TTargetCache::Of(const TItemTree& tree, const TMemItem& node) const {
   {
     std::lock_guard<std::mutex> hold(lock_);

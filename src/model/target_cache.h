@@ -45,6 +45,8 @@ class TTargetCache {
   // What the node of the tree starts. A type directory and a command file start nothing; a
   // subkey directory starts what its starting value starts (StartingValue).
   std::shared_ptr<const TNodeTargets> Of(const TItemTree& tree, const TMemItem& node) const;
+  // Whether the node's answer is worked out already, so that Of returns without touching files.
+  bool Known(const TMemItem& node) const;
 
   // The value of the subkey directory that makes it an autostart entry: the first value of a
   // known kind (a service's ImagePath, a debugger, a stub path, a notification DLL), else the

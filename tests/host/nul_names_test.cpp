@@ -116,7 +116,7 @@ TEST_F(NulNamesTest, RunValueIsReadEditedSwitchedOffCopiedOverAndDeletedByItsWho
     EXPECT_EQ("On", Column(entry, 7));
     KS_HICON icon = nullptr;
     auto p = W(entry);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_BACKGROUND, &icon));
 
     // Switched off and on again by a mark named exactly like it.
     test::Recorded().Reset();

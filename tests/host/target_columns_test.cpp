@@ -4,6 +4,7 @@
 // target. The files are the small programs with version resources built for the tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstring>
@@ -253,7 +254,9 @@ TEST_F(TargetColumnsTest, TheTimeAKeyWasWrittenIsTheEntrysDate) {
 std::string IconOf(const std::u16string& path) {
   KS_HICON icon = nullptr;
   auto p = W(path);
-  if (Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) != FS_ICON_EXTRACTED_DESTROY || !icon)
+  if (Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon) !=
+          FS_ICON_EXTRACTED_DESTROY ||
+      !icon)
     return {};
 #ifdef _WIN32
   std::string pixels;
@@ -307,6 +310,64 @@ TEST_F(TargetColumnsTest, AMissingTargetHasAnIconOfItsOwn) {
   EXPECT_EQ(gone, IconOf(u"\\HKLM_SERV64\\KestrowGoneSvc\\ImagePath"));
   EXPECT_EQ("", IconOf(u"\\HKLM_SERV64\\KestrowTargetSvc"));
   EXPECT_EQ(optional, IconOf(u"\\HKCU_RUN64\\There"));  // asked again
+}
+
+// A host that would rather wait than block its own thread (CONTENT_DELAYIFSLOW for a column, no
+// FS_ICONFLAG_BACKGROUND for an icon) is told to ask again from its background thread while an
+// entry's target is not worked out; the entry's own fields, its date and the command files'
+// icons answer at once. Once the background ask has worked it out, every ask answers at once.
+TEST_F(TargetColumnsTest, AHostThatMayWaitAsksForTargetsAgainInTheBackground) {
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"There", Probe(u"probe64.exe"));
+  Reg::Str(RT_HKCU, WOW64_64, test::kRun, u"Gone", Probe(u"kestrow-missing.exe"));
+  List(u"\\HKCU_RUN64");
+  const auto value = [](const std::u16string& path, int field, std::int32_t flags, std::string* text = nullptr) {
+    char buf[512];
+    std::memset(buf, 'x', sizeof buf);
+    auto p = W(path);
+    const std::int32_t r = Exports().FsContentGetValueW(p.data(), field, 0, buf, sizeof buf, flags);
+    if (text) *text = r == ft_string || r == ft_delayed ? std::string(buf, std::find(buf, buf + sizeof buf, '\0')) : "";
+    return r;
+  };
+  const auto icon = [](const std::u16string& path, std::int32_t flags) {
+    KS_HICON h = nullptr;
+    auto p = W(path);
+    const std::int32_t r = Exports().FsExtractCustomIconW(p.data(), flags, &h);
+    EXPECT_EQ(r == FS_ICON_EXTRACTED_DESTROY, h != nullptr);
+#ifdef _WIN32
+    if (h) DestroyIcon(static_cast<HICON>(h));
+#endif
+    return r;
+  };
+  for (const char16_t* name : {u"There", u"Gone"}) {
+    const std::u16string path = std::u16string(u"\\HKCU_RUN64\\") + name;
+    SCOPED_TRACE(Ansi(path));
+    std::string text = "not asked";
+    // Not worked out yet: every field of what it starts, and its icon, wait for the background.
+    for (int field : {kTarget, kTargetState, kPublisher, kDescription}) {
+      EXPECT_EQ(ft_delayed, value(path, field, CONTENT_DELAYIFSLOW, &text)) << field;
+      EXPECT_EQ("", text) << field;
+    }
+    EXPECT_EQ(FS_ICON_DELAYED, icon(path, FS_ICONFLAG_SMALL));
+    // The entry's own fields and its date do not wait.
+    EXPECT_EQ(ft_string, value(path, 5, CONTENT_DELAYIFSLOW, &text));
+    EXPECT_EQ(Ansi(name), text);
+    EXPECT_EQ(ft_datetime, value(path, kChanged, CONTENT_DELAYIFSLOW));
+    // The background thread's ask works it out; from then on no ask waits.
+    std::string state;
+    EXPECT_EQ(ft_string, value(path, kTargetState, 0, &state));
+    EXPECT_EQ(name == std::u16string(u"There") ? "Found" : "Missing", state);
+    EXPECT_EQ(ft_string, value(path, kTargetState, CONTENT_DELAYIFSLOW, &text));
+    EXPECT_EQ(state, text);
+    EXPECT_EQ(ft_string, value(path, kTarget, CONTENT_DELAYIFSLOW, &text));
+    EXPECT_NE("", text);
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, icon(path, FS_ICONFLAG_SMALL));
+  }
+  // Command files and type directories start nothing: their icons never wait.
+  EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, icon(u"\\HKCU_RUN64\\.ADD", 0));
+  EXPECT_EQ(FS_ICON_USEDEFAULT, icon(u"\\HKCU_RUN64", 0));
+  // A new listing is a new tree: its entries wait again until worked out.
+  List(u"\\HKCU_RUN64");
+  EXPECT_EQ(ft_delayed, value(u"\\HKCU_RUN64\\There", kTarget, CONTENT_DELAYIFSLOW));
 }
 
 // Two threads ask about the same entries of one listing at once, as the main thread and a host's

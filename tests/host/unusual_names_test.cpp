@@ -139,7 +139,7 @@ TEST_F(UnusualNamesTest, ValueNamesAreListedReachablyAndPlainOnesUnchanged) {
     EXPECT_EQ(InCodePage1252(u"v:" + n.substr(0, 40)), Column(path, 6));
     KS_HICON icon = nullptr;
     auto p = W(path);
-    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), 0, &icon));
+    EXPECT_EQ(FS_ICON_EXTRACTED_DESTROY, Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_BACKGROUND, &icon));
   }
 }
 

@@ -190,7 +190,8 @@ std::size_t ListAndAsk(const std::u16string& dir) {
     for (int field : {8, 9, 10})
       test::Exports().FsContentGetValueW(p.data(), field, 0, value.data(), static_cast<std::int32_t>(value.size()), 0);
     KS_HICON icon = nullptr;
-    if (test::Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL, &icon) == FS_ICON_EXTRACTED_DESTROY) {
+    if (test::Exports().FsExtractCustomIconW(p.data(), FS_ICONFLAG_SMALL | FS_ICONFLAG_BACKGROUND, &icon) ==
+        FS_ICON_EXTRACTED_DESTROY) {
 #ifdef _WIN32
       DestroyIcon(static_cast<HICON>(icon));
 #endif

@@ -275,7 +275,10 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"icon" && arg(0)) {
     HICON icon = nullptr;
     const int flags = arg(1) && std::wcscmp(arg(1), L"small") == 0 ? 1 : 0;  // FS_ICONFLAG_SMALL
-    int r = Get<int(__stdcall*)(wchar_t*, int, HICON*)>(plugin, "FsExtractCustomIconW")(arg(0), flags, &icon);
+    const auto extract = Get<int(__stdcall*)(wchar_t*, int, HICON*)>(plugin, "FsExtractCustomIconW");
+    int r = extract(arg(0), flags, &icon);
+    // An icon that takes time is asked for again as a background thread would (FS_ICONFLAG_BACKGROUND).
+    if (r == 3) r = extract(arg(0), flags | 2, &icon);
     ICONINFO info{};
     BITMAP bitmap{};
     if (icon && GetIconInfo(icon, &info)) {
