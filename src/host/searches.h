@@ -23,7 +23,7 @@ struct TSearch {
   bool ended = false;               // nothing more to return
 };
 
-// A tree is reused for at most this long after its read began.
+// A tree is reused for at most this long after its read ended.
 inline constexpr std::chrono::seconds kReuseAge{3};
 
 class TSearches {
@@ -42,9 +42,10 @@ class TSearches {
   // and, in either case, when both hold:
   //  - no write through the plugin (a value written or deleted, a key restored, an entry
   //    switched off or on) has ended since its read began: the next listing shows the write;
-  //  - its read began less than kReuseAge ago: a host that leaves a search open or never ends
+  //  - its read ended less than kReuseAge ago: a host that leaves a search open or never ends
   //    an operation sees changes made elsewhere after a few seconds all the same, and a walk
-  //    that takes longer reads the registry once more every few seconds.
+  //    that takes longer reads the registry once more every few seconds. Counting from the end
+  //    keeps a slow read (a large registry) from being read again almost as soon as it is done.
   TTree Reusable(const TTree& newest, std::uint64_t writes) const;
   // A new search lists a tree read afresh for it.
   void Read(const TTree& tree);

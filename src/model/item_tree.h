@@ -31,8 +31,8 @@ class TItemTree {
   TMemoryList Memory;
   // The declared item types: the built-in ones, then those the start-up script declares.
   std::vector<TItemType> ItemTypes;
-  // When the read of the registry began, and how many writes through the plugin had ended by
-  // then (TSentrel::Writes).
+  // When the read of the registry ended (the tree was complete), and how many writes through the
+  // plugin had ended when it began (TSentrel::Writes).
   std::chrono::steady_clock::time_point Built{};
   std::uint64_t WritesBefore = 0;
 

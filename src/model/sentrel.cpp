@@ -27,7 +27,6 @@ TTree TSentrel::Rebuild() {
   {
     std::lock_guard<std::mutex> one(rebuilding_);
     auto tree = std::make_shared<TItemTree>();
-    tree->Built = std::chrono::steady_clock::now();
     tree->WritesBefore = writes_.load();
     // The tree is usually about as large as the last one: its list is made that large at once.
     const std::size_t previous = Tree()->Memory.size();
@@ -52,6 +51,9 @@ TTree TSentrel::Rebuild() {
     } catch (...) {
     }
     tree->Seal();
+    // The age of a read counts from its end: a read that takes long still serves for the whole
+    // time a shared read may be used, instead of being read again almost as soon as it is done.
+    tree->Built = std::chrono::steady_clock::now();
     built = std::move(tree);
     Publish(built);
   }
