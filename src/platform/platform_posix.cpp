@@ -17,10 +17,19 @@
 #include <mutex>
 #include <random>
 
+#include "platform/native_path_posix.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
 namespace kestrow::platform {
+
+std::string NativePath(const std::u16string& path) {
+  std::u16string p = path;
+  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
+  for (auto& c : p)
+    if (c == u'\\') c = u'/';
+  return ToUtf8(p);
+}
 
 namespace {
 std::u16string g_moduleFileName;
@@ -28,13 +37,6 @@ std::u16string g_moduleFileName;
 // Seconds from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kFileTimeEpochSeconds = 11644473600;
 
-std::string Native(const std::u16string& path) {
-  std::u16string p = path;
-  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
-  for (auto& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
 
 // Windows-1252 positions 0x80..0x9F; everything else maps to the same code point (Latin-1).
 const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -77,11 +79,11 @@ std::optional<std::u16string> GetEnv(const std::u16string& name) {
 
 bool FileExists(const std::u16string& path) {
   struct stat st;
-  return ::stat(Native(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-  const std::string p = Native(path);
+  const std::string p = NativePath(path);
   struct stat st;
   if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::ifstream in(p, std::ios::binary);
@@ -91,14 +93,14 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
 }
 
 bool CreateEmptyFile(const std::u16string& path) {
-  int fd = ::open(Native(path).c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
+  int fd = ::open(NativePath(path).c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
   if (fd < 0) return false;
   ::close(fd);
   return true;
 }
 
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  int fd = ::open(Native(path).c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+  int fd = ::open(NativePath(path).c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
   if (fd < 0) return false;
   std::size_t done = 0;
   bool ok = true;
@@ -112,14 +114,14 @@ bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
 
 bool DeleteFileIfExists(const std::u16string& path) {
   struct stat st;
-  const std::string p = Native(path);
+  const std::string p = NativePath(path);
   if (::lstat(p.c_str(), &st) != 0) return true;
   if (S_ISDIR(st.st_mode)) return false;
   return ::unlink(p.c_str()) == 0;
 }
 
 bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
-  return std::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+  return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
 }
 
 std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, const std::u16string& prefix) {
@@ -128,7 +130,7 @@ std::optional<std::u16string> CreateUniqueFile(const std::u16string& folder, con
     char tail[32];
     std::snprintf(tail, sizeof tail, ".%08x.tmp", static_cast<unsigned>(rd()));
     std::u16string name = folder + prefix + FromUtf8(tail);
-    int fd = ::open(Native(name).c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    int fd = ::open(NativePath(name).c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
     if (fd >= 0) {
       ::close(fd);
       return name;

@@ -3,26 +3,17 @@
 // as a program of the system's own width on a 64-bit system, and nothing is redirected.
 #include <sys/stat.h>
 
+#include "platform/native_path_posix.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
 namespace kestrow::platform {
 
-namespace {
-std::string Native(const std::u16string& path) {
-  std::u16string p = path;
-  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
-  for (auto& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
-}  // namespace
-
 std::u16string PathPastRedirection(const std::u16string& path) { return path; }
 
 PathKind KindOfPath(const std::u16string& path) {
   struct stat st;
-  if (path.empty() || ::stat(Native(path).c_str(), &st) != 0) return PathKind::None;
+  if (path.empty() || ::stat(NativePath(path).c_str(), &st) != 0) return PathKind::None;
   if (S_ISDIR(st.st_mode)) return PathKind::Folder;
   return S_ISREG(st.st_mode) ? PathKind::File : PathKind::None;
 }

@@ -2,19 +2,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/native_path_posix.h"
 #include "platform/pe_version.h"
 #include "platform/text.h"
 
 namespace kestrow::platform {
 
 namespace {
-std::string Native(const std::u16string& path) {
-  std::u16string p = path;
-  if (p.size() >= 2 && p[1] == u':') p = p.substr(2);
-  for (auto& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
 
 // An open file read by offset; it closes itself.
 class FileSource : public ByteSource {
@@ -47,7 +41,7 @@ class FileSource : public ByteSource {
 
 std::optional<VersionStrings> ReadVersionStrings(const std::u16string& path) {
   if (KindOfPath(path) != PathKind::File) return std::nullopt;
-  FileSource file(Native(path));
+  FileSource file(NativePath(path));
   if (!file.ok()) return std::nullopt;
   return VersionStringsOfImage(file);
 }

@@ -16,21 +16,15 @@
 #include "model/targets/system_target_lookup.h"
 #include "model/targets/target_resolver.h"
 #include "platform/environment.h"
+#ifndef _WIN32
+#include "platform/native_path_posix.h"
+#endif
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "support/registry_fixture.h"
 
 namespace kestrow::test {
 namespace {
-
-#ifndef _WIN32
-std::string Native(const std::u16string& path) {
-  std::u16string p = path.size() >= 2 && path[1] == u':' ? path.substr(2) : path;
-  for (auto& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
-#endif
 
 void SetEnv(const std::u16string& name, const std::optional<std::u16string>& value) {
 #ifdef _WIN32
@@ -126,7 +120,7 @@ class SystemTargets : public ::testing::Test {
 #ifdef _WIN32
       RemoveDirectoryW(reinterpret_cast<const wchar_t*>(real.c_str()));
 #else
-      ::rmdir(Native(real).c_str());
+      ::rmdir(platform::NativePath(real).c_str());
 #endif
     }
     for (auto it = env_.rbegin(); it != env_.rend(); ++it) SetEnv(it->first, it->second);
@@ -147,7 +141,7 @@ class SystemTargets : public ::testing::Test {
 #ifdef _WIN32
     CreateDirectoryW(reinterpret_cast<const wchar_t*>(real.c_str()), nullptr);
 #else
-    ::mkdir(Native(real).c_str(), 0755);
+    ::mkdir(platform::NativePath(real).c_str(), 0755);
 #endif
     ASSERT_EQ(platform::PathKind::Folder, platform::KindOfPath(path)) << ToUtf8(path);
     made_.push_back({path, true});
